@@ -1,0 +1,54 @@
+#include "app/entry.h"
+
+#include <cstdio>
+
+#include "app/banner.h"
+#include "app/launch.h"
+#include "app/selftest.h"
+#include "app/window.h"
+#include "platform/ui_language.h"
+#include "ui/translations.h"
+
+namespace {
+
+// Modes that are not part of this build yet say so instead of pretending to succeed.
+int notBuiltYet(RunMode mode) {
+  std::fprintf(stderr, "%s: this mode is not built yet\n", runModeName(mode));
+  return 1;
+}
+
+int runHeadless(const LaunchOptions& options) {
+  switch (options.mode) {
+    case RunMode::SelfTest:
+      return runSelfTest();
+    default:
+      return notBuiltYet(options.mode);
+  }
+}
+
+int runWindowed(const LaunchOptions& options) {
+  if (!initWindowSystem()) return 1;
+  GLFWwindow* window = createGameWindow(options.mode == RunMode::Play);
+  if (window == nullptr) {
+    shutdownWindowSystem();
+    return 1;
+  }
+  int status = 0;
+  if (options.mode == RunMode::Play) {
+    printBanner(stdout);
+    waitUntilClosed(window);
+  } else {
+    status = notBuiltYet(options.mode);
+  }
+  destroyGameWindow(window);
+  shutdownWindowSystem();
+  return status;
+}
+
+}  // namespace
+
+int runProgram(int argc, const char* const* argv) {
+  setLanguage((userDefaultUiLanguage() & 0x3FF) == 4 ? LanguageChinese : LanguageEnglish);
+  const LaunchOptions options = parseLaunchOptions(argc, argv);
+  return isHeadless(options.mode) ? runHeadless(options) : runWindowed(options);
+}

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds everything and runs every test through CTest: first
+# the Release build, then the unit tests and the self test again under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cd "$root"
+./scripts/bootstrap.sh
+jobs=$(nproc)
+
+echo "== Release build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build
+(cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON \
+  -DORVANE_BENCHMARKS=OFF >/dev/null
+cmake --build build-asan --target orvane_tests orvane
+# The window test runs only in the Release build: X client libraries leak by design.
+(cd build-asan && ctest --output-on-failure -j "$jobs" -L 'unit|mode' -E 'window')

@@ -1,0 +1,118 @@
+#pragma once
+// Every block of one seeded world. Chunks are generated on demand from the seed and may
+// be dropped at any time: they come back identically, with the recorded edits on top,
+// so unloading never loses a player's work. Used only by the main thread; mesh workers
+// get copies (snapshot). No operation throws: positions outside the world read as air
+// and ignore writes.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "world/block_registry.h"
+#include "world/chunk.h"
+#include "world/coords.h"
+#include "world/flat_hash.h"
+
+// One changed block, as sent to multiplayer clients.
+struct CapturedChange {
+  int32_t x = 0, y = 0, z = 0;
+  BlockId id = 0;
+  uint8_t level = 255;  // 255: no level entry (a source or a non-fluid block)
+  bool operator==(const CapturedChange&) const = default;
+};
+
+inline constexpr uint8_t kNoLevel = 255;
+
+// Everything a player changed, as saved: the last id each recorded write left at a
+// position, and the fluid levels (absent = 0, a source or a non-fluid block).
+struct WorldEdits {
+  FlatHashMap<BlockKey, BlockId> blocks;
+  FlatHashMap<BlockKey, uint8_t> levels;
+};
+
+class World {
+ public:
+  // An empty world: no chunk exists until something asks for one.
+  explicit World(uint32_t seed);
+  World(const World&) = delete;
+  World& operator=(const World&) = delete;
+
+  const uint32_t seed;
+
+  // Stored id, or air outside the world or in a chunk that is not loaded. Never generates.
+  BlockId getBlock(int x, int y, int z) const;
+  // Stored fluid level, or 0.
+  uint8_t fluidLevel(int x, int y, int z) const;
+
+  // Recorded write for player actions, commands, mods and fluid flow: generates the
+  // column when needed, records the edit, clears the fluid level (a source), captures
+  // the change when capture is on and marks the chunk and touched neighbours dirty.
+  void setBlock(int x, int y, int z, BlockId id);
+  // Unrecorded write for terrain generation. While a column is generating, writes to
+  // any other column are dropped.
+  void setBlockRaw(int x, int y, int z, BlockId id);
+  // Recorded write for restoring saves and applying network changes. Ids not below the
+  // block count become air; level 255 (or a non-fluid block) erases the level. Changes
+  // a loaded chunk in place, otherwise only the record (applied at generation). Marks
+  // nothing dirty.
+  void setBlockWithLevel(int x, int y, int z, BlockId id, uint8_t level);
+
+  // Generates column (cx, cz) when it is missing. Returns at once while another
+  // generation is running; columns wholly outside the world are never created.
+  void ensureColumn(int cx, int cz);
+  // Ensures every column within Chebyshev distance r of the column holding (x, z).
+  void ensureColumnsAround(double x, double z, int r);
+  bool isColumnLoaded(int cx, int cz) const;
+  bool chunkLoaded(ChunkKey key) const;
+  // The chunk, or null when not loaded.
+  const Chunk* findChunk(ChunkKey key) const;
+  size_t loadedChunkCount() const { return chunks_.size(); }
+  // Drops every chunk farther than r columns from (cx, cz) on either axis. Edits,
+  // fluid levels and queues stay.
+  void unloadColumnsBeyond(int cx, int cz, int r);
+
+  bool generating() const { return generating_; }
+
+  // The chunks whose meshes are out of date, emptying the set.
+  std::vector<ChunkKey> takeDirtyChunks();
+
+  // Capture of changes for multiplayer; switching it off empties the capture.
+  void setCaptureEnabled(bool on);
+  bool captureEnabled() const { return captureEnabled_; }
+  // The changes captured since the last call (positions no longer in the edit record
+  // are skipped), emptying the capture.
+  std::vector<CapturedChange> takeCapturedChanges();
+
+  // The edit record and fluid levels, for saving.
+  const WorldEdits& edits() const { return edits_; }
+
+  // Chunk `key` with a one-block border, read through getBlock/fluidLevel semantics.
+  ChunkSnapshot snapshot(ChunkKey key) const;
+  void snapshotInto(ChunkKey key, ChunkSnapshot& out) const;
+
+  // Heap bytes held by loaded chunks and the chunk table.
+  size_t chunkMemoryBytes() const;
+
+ private:
+  Chunk* chunkAt(ChunkKey key);
+  void recordEdit(BlockKey key, BlockId id);
+  void storeLevel(BlockKey key, uint8_t level);
+  void eraseLevel(BlockKey key);
+  void markDirty(int x, int y, int z);
+  void generateColumn(int cx, int cz);
+
+  FlatHashMap<ChunkKey, std::unique_ptr<Chunk>> chunks_;
+  WorldEdits edits_;
+  // Per column, the keys of its positions in the edit record, each appended once.
+  FlatHashMap<ColumnKey, std::vector<BlockKey>> columnEdits_;
+  // Number of fluid level entries per chunk, so copies skip level lookups where none are.
+  FlatHashMap<ChunkKey, uint32_t> levelCounts_;
+
+  bool generating_ = false;
+  int generatingCx_ = 0, generatingCz_ = 0;
+
+  FlatHashSet<ChunkKey> dirty_;
+  FlatHashSet<BlockKey> captured_;
+  bool captureEnabled_ = false;
+};
