@@ -84,8 +84,8 @@ BlockRegistry& blocks() {
   return registry;
 }
 
-const BlockDef& BlockRegistry::blockDef(BlockId id) const {
-  return id < defs_.size() ? defs_[id] : kDefaultDef;
+const BlockDef& BlockRegistry::defaultDef() {
+  return kDefaultDef;
 }
 
 BlockId BlockRegistry::addBlock(const BlockDef& def) {

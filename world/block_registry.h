@@ -87,7 +87,11 @@ class BlockRegistry {
 
   // Definition of `id`, or the default definition ("orvane:air", all flags off) when
   // `id` is not below blockCount().
-  const BlockDef& blockDef(BlockId id) const;
+  const BlockDef& blockDef(BlockId id) const {
+    return id < defs_.size() ? defs_[id] : defaultDef();
+  }
+  // The definition out-of-range lookups return.
+  static const BlockDef& defaultDef();
   size_t blockCount() const { return defs_.size(); }
 
   // Appends a block type and returns its id; kNoBlock (nothing stored) when full.

@@ -48,13 +48,13 @@ size_t World::chunkMemoryBytes() const {
 
 void World::setBlockRaw(int x, int y, int z, BlockId id) {
   if (!insideWorld(x, y, z)) return;
-  const int cx = floorDiv16(x), cz = floorDiv16(z);
-  if (generating_) {
-    if (cx != generatingCx_ || cz != generatingCz_) return;
-  } else {
-    ensureColumn(cx, cz);
+  const ChunkKey key = chunkKeyOf(x, y, z);
+  if (generating_ && (key.cx != generatingCx_ || key.cz != generatingCz_)) return;
+  Chunk* chunk = chunkAt(key);
+  if (chunk == nullptr && !generating_) {
+    ensureColumn(key.cx, key.cz);
+    chunk = chunkAt(key);
   }
-  Chunk* chunk = chunkAt({cx, floorDiv16(y), cz});
   if (chunk != nullptr)
     chunk->blocks[Chunk::index(floorMod16(x), floorMod16(y), floorMod16(z))] = id;
 }
@@ -70,21 +70,19 @@ void World::recordEdit(BlockKey key, BlockId id) {
 }
 
 void World::storeLevel(BlockKey key, uint8_t level) {
-  auto [entry, inserted] = edits_.levels.try_emplace(key, level);
-  if (!inserted) {
-    entry->second = level;
-    return;
-  }
+  edits_.levels[key] = level;
   const BlockPos pos = unpackBlockKey(key);
-  ++levelCounts_[chunkKeyOf(pos.x, pos.y, pos.z)];
+  chunkLevels_[chunkKeyOf(pos.x, pos.y, pos.z)][key] = level;
 }
 
 void World::eraseLevel(BlockKey key) {
   if (edits_.levels.erase(key) == 0) return;
   const BlockPos pos = unpackBlockKey(key);
   const ChunkKey chunk = chunkKeyOf(pos.x, pos.y, pos.z);
-  uint32_t* count = levelCounts_.lookup(chunk);
-  if (count != nullptr && --*count == 0) levelCounts_.erase(chunk);
+  FlatHashMap<BlockKey, uint8_t>* levels = chunkLevels_.lookup(chunk);
+  if (levels == nullptr) return;
+  levels->erase(key);
+  if (levels->empty()) chunkLevels_.erase(chunk);
 }
 
 void World::setBlock(int x, int y, int z, BlockId id) {
@@ -206,6 +204,19 @@ std::vector<CapturedChange> World::takeCapturedChanges() {
 
 // --- Snapshot ------------------------------------------------------------------------
 
+namespace {
+
+// Which neighbour (0, 1, 2 for -1, 0, +1) holds snapshot coordinate v (-1..16).
+int neighbourOffset(int v) {
+  return v < 0 ? 0 : (v > 15 ? 2 : 1);
+}
+
+bool columnInsideWorld64(int64_t c) {
+  return c >= floorDiv16(-kWorldLimitXZ) && c <= floorDiv16(kWorldLimitXZ);
+}
+
+}  // namespace
+
 ChunkSnapshot World::snapshot(ChunkKey key) const {
   ChunkSnapshot out;
   snapshotInto(key, out);
@@ -220,30 +231,28 @@ void World::snapshotInto(ChunkKey key, ChunkSnapshot& out) const {
   out.blocks.fill(kBlockAir);
   out.levels.fill(0);
 
-  // The 3 x 3 x 3 neighbourhood of chunks; [dy][dz][dx] with offsets -1..1.
-  const Chunk* near[3][3][3];
-  bool anyLevels = false;
+  // The 3 x 3 x 3 neighbourhood of chunks, [dy][dz][dx] for offsets -1..1.
+  const Chunk* near[3][3][3] = {};
   for (int dy = -1; dy <= 1; ++dy) {
+    const int64_t nsy = int64_t{key.sy} + dy;
+    if (nsy < 0 || nsy >= kSectionsPerColumn) continue;
     for (int dz = -1; dz <= 1; ++dz) {
+      const int64_t ncz = int64_t{key.cz} + dz;
       for (int dx = -1; dx <= 1; ++dx) {
-        const int64_t ncx = int64_t{key.cx} + dx, ncz = int64_t{key.cz} + dz;
-        const int64_t nsy = int64_t{key.sy} + dy;
-        const bool valid = ncx >= INT32_MIN && ncx <= INT32_MAX && ncz >= INT32_MIN &&
-                           ncz <= INT32_MAX && nsy >= 0 && nsy < kSectionsPerColumn;
-        const ChunkKey nk{static_cast<int32_t>(ncx), static_cast<int32_t>(nsy),
-                          static_cast<int32_t>(ncz)};
-        near[dy + 1][dz + 1][dx + 1] = valid ? findChunk(nk) : nullptr;
-        if (valid && near[dy + 1][dz + 1][dx + 1] && levelCounts_.contains(nk)) anyLevels = true;
+        const int64_t ncx = int64_t{key.cx} + dx;
+        if (!columnInsideWorld64(ncx) || !columnInsideWorld64(ncz)) continue;
+        near[dy + 1][dz + 1][dx + 1] = findChunk(
+            {static_cast<int32_t>(ncx), static_cast<int32_t>(nsy), static_cast<int32_t>(ncz)});
       }
     }
   }
 
+  // Cells just outside the world along x or z sit in loaded edge columns but must read
+  // as air; nothing ever writes there, so copying them is safe.
   for (int y = -1; y <= 16; ++y) {
-    const int dy = y < 0 ? 0 : (y > 15 ? 2 : 1);
-    const int ly = floorMod16(y);
+    const int dy = neighbourOffset(y), ly = floorMod16(y);
     for (int z = -1; z <= 16; ++z) {
-      const int dz = z < 0 ? 0 : (z > 15 ? 2 : 1);
-      const int lz = floorMod16(z);
+      const int dz = neighbourOffset(z), lz = floorMod16(z);
       BlockId* row = &out.blocks[ChunkSnapshot::index(-1, y, z)];
       if (const Chunk* west = near[dy][dz][0]) row[0] = west->at(15, ly, lz);
       if (const Chunk* mid = near[dy][dz][1]) {
@@ -253,15 +262,25 @@ void World::snapshotInto(ChunkKey key, ChunkSnapshot& out) const {
     }
   }
 
-  // Blocks just outside the world along x or z sit in loaded edge columns but must read
-  // as air; generation never writes there, so they already are.
-  if (!anyLevels) return;
-  const int baseX = key.cx * 16, baseY = key.sy * 16, baseZ = key.cz * 16;
+  // Levels of fluid cells, from the level entries of the loaded neighbours.
   const BlockRegistry& registry = blocks();
-  for (int i = 0; i < ChunkSnapshot::kVolume; ++i) {
-    const BlockId id = out.blocks[i];
-    if (id == kBlockAir || !registry.blockDef(id).fluid) continue;
-    const int x = i % S - 1, z = (i / S) % S - 1, y = i / (S * S) - 1;
-    out.levels[i] = fluidLevel(baseX + x, baseY + y, baseZ + z);
+  const int64_t baseX = int64_t{key.cx} * 16, baseY = int64_t{key.sy} * 16;
+  const int64_t baseZ = int64_t{key.cz} * 16;
+  for (int dy = 0; dy < 3; ++dy) {
+    for (int dz = 0; dz < 3; ++dz) {
+      for (int dx = 0; dx < 3; ++dx) {
+        if (near[dy][dz][dx] == nullptr) continue;
+        const FlatHashMap<BlockKey, uint8_t>* levels =
+            chunkLevels_.lookup({key.cx + dx - 1, key.sy + dy - 1, key.cz + dz - 1});
+        if (levels == nullptr) continue;
+        for (const auto& [blockKeyValue, level] : *levels) {
+          const BlockPos p = unpackBlockKey(blockKeyValue);
+          const int64_t x = p.x - baseX, y = p.y - baseY, z = p.z - baseZ;
+          if (x < -1 || x > 16 || y < -1 || y > 16 || z < -1 || z > 16) continue;
+          const int i = ChunkSnapshot::index(int(x), int(y), int(z));
+          if (registry.blockDef(out.blocks[i]).fluid) out.levels[i] = level;
+        }
+      }
+    }
   }
 }

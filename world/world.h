@@ -106,8 +106,9 @@ class World {
   WorldEdits edits_;
   // Per column, the keys of its positions in the edit record, each appended once.
   FlatHashMap<ColumnKey, std::vector<BlockKey>> columnEdits_;
-  // Number of fluid level entries per chunk, so copies skip level lookups where none are.
-  FlatHashMap<ChunkKey, uint32_t> levelCounts_;
+  // The fluid level entries again, grouped by chunk, so a chunk copy visits only the
+  // levels near it instead of looking up every fluid cell.
+  FlatHashMap<ChunkKey, FlatHashMap<BlockKey, uint8_t>> chunkLevels_;
 
   bool generating_ = false;
   int generatingCx_ = 0, generatingCz_ = 0;
