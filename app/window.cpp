@@ -24,7 +24,12 @@ GLFWwindow* createGameWindow(bool visible) {
   glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
   glfwWindowHint(GLFW_VISIBLE, visible ? GLFW_TRUE : GLFW_FALSE);
   GLFWwindow* window = glfwCreateWindow(1280, 720, kWindowTitle, nullptr, nullptr);
-  if (window == nullptr) std::fprintf(stderr, "failed to create window\n");
+  if (window == nullptr) {
+    std::fprintf(stderr, "failed to create window\n");
+    return nullptr;
+  }
+  glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
+  if (glfwRawMouseMotionSupported()) glfwSetInputMode(window, GLFW_RAW_MOUSE_MOTION, GLFW_TRUE);
   return window;
 }
 
