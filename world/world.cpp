@@ -5,7 +5,9 @@
 
 #include "world/terrain.h"
 
-World::World(uint32_t seed) : seed(seed) {}
+World::World(uint32_t seed) : seed(seed) {
+  villages_.push_back(findSpawnVillage(seed));
+}
 
 // --- Reads -------------------------------------------------------------------------
 
@@ -49,9 +51,16 @@ size_t World::chunkMemoryBytes() const {
 void World::setBlockRaw(int x, int y, int z, BlockId id) {
   if (!insideWorld(x, y, z)) return;
   const ChunkKey key = chunkKeyOf(x, y, z);
-  if (generating_ && (key.cx != generatingCx_ || key.cz != generatingCz_)) return;
+  const int index = Chunk::index(floorMod16(x), floorMod16(y), floorMod16(z));
+  if (generating_) {
+    // Generation writes land in the column being generated and nowhere else.
+    if (key.cx == generatingCx_ && key.cz == generatingCz_) {
+      generatingSections_[key.sy]->blocks[index] = id;
+    }
+    return;
+  }
   Chunk* chunk = chunkAt(key);
-  if (chunk == nullptr && !generating_) {
+  if (chunk == nullptr) {
     ensureColumn(key.cx, key.cz);
     chunk = chunkAt(key);
   }
@@ -135,10 +144,10 @@ void World::generateColumn(int cx, int cz) {
   generating_ = true;
   generatingCx_ = cx;
   generatingCz_ = cz;
-  Chunk* sections[kSectionsPerColumn];
+  Chunk* const* sections = generatingSections_;
   for (int sy = 0; sy < kSectionsPerColumn; ++sy) {
     auto chunk = std::make_unique<Chunk>();
-    sections[sy] = chunk.get();
+    generatingSections_[sy] = chunk.get();
     chunks_.try_emplace({cx, sy, cz}, std::move(chunk));
   }
   generateTerrainColumn(*this, cx, cz);

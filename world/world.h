@@ -7,12 +7,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "world/block_registry.h"
 #include "world/chunk.h"
 #include "world/coords.h"
 #include "world/flat_hash.h"
+#include "world/village.h"
 
 // One changed block, as sent to multiplayer clients.
 struct CapturedChange {
@@ -33,7 +35,8 @@ struct WorldEdits {
 
 class World {
  public:
-  // An empty world: no chunk exists until something asks for one.
+  // An empty world: no chunk exists until something asks for one. Finds the spawn
+  // village.
   explicit World(uint32_t seed);
   World(const World&) = delete;
   World& operator=(const World&) = delete;
@@ -74,6 +77,13 @@ class World {
 
   bool generating() const { return generating_; }
 
+  // Villages fixed at creation (the spawn village is the first).
+  const std::vector<Village>& villages() const { return villages_; }
+  // Per village grid cell, its village or the absence of one; filled lazily by
+  // villageInCell and never invalidated (it depends only on the seed).
+  using VillageCache = FlatHashMap<uint64_t, std::optional<Village>>;
+  VillageCache& villageCache() const { return villageCache_; }
+
   // The chunks whose meshes are out of date, emptying the set.
   std::vector<ChunkKey> takeDirtyChunks();
 
@@ -110,8 +120,12 @@ class World {
   // levels near it instead of looking up every fluid cell.
   FlatHashMap<ChunkKey, FlatHashMap<BlockKey, uint8_t>> chunkLevels_;
 
+  std::vector<Village> villages_;
+  mutable VillageCache villageCache_;
+
   bool generating_ = false;
   int generatingCx_ = 0, generatingCz_ = 0;
+  Chunk* generatingSections_[kSectionsPerColumn] = {};
 
   FlatHashSet<ChunkKey> dirty_;
   FlatHashSet<BlockKey> captured_;

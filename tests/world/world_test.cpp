@@ -50,10 +50,11 @@ TEST(World, WritesReadBackAtPositiveAndNegativeCoordinates) {
   for (int sy = 0; sy < 4; ++sy) EXPECT_TRUE(w.chunkLoaded({-40, sy, 25}));
   EXPECT_FALSE(w.chunkLoaded({-40, 4, 25}));
 
-  w.setBlock(-1, 0, -1, kBlockStone);
-  EXPECT_TRUE(w.isColumnLoaded(-1, -1));
-  EXPECT_EQ(w.getBlock(-1, 0, -1), kBlockStone);
-  EXPECT_EQ(w.getBlock(-1, 1, -1), kBlockAir);
+  w.ensureColumn(-1, -1);
+  const BlockId above = w.getBlock(-1, 6, -1);
+  w.setBlock(-1, 5, -1, kBlockBricks);
+  EXPECT_EQ(w.getBlock(-1, 5, -1), kBlockBricks);
+  EXPECT_EQ(w.getBlock(-1, 6, -1), above);
   EXPECT_EQ(w.getBlock(1000, 10, 1000), kBlockAir) << "unloaded reads air";
   EXPECT_FALSE(w.isColumnLoaded(62, 62)) << "reading never generates";
 }
