@@ -31,20 +31,6 @@ float noise2D(float x, float z, int octaves, uint32_t seed) {
 }
 
 float noise3D(float x, float y, float z, uint32_t k) {
-  const int32_t xi = floorToInt(x), yi = floorToInt(y), zi = floorToInt(z);
-  const float sx = smoothstep(x - static_cast<float>(xi));
-  const float sy = smoothstep(y - static_cast<float>(yi));
-  const float sz = smoothstep(z - static_cast<float>(zi));
-  const uint32_t ux = static_cast<uint32_t>(xi), uy = static_cast<uint32_t>(yi);
-  const uint32_t uz = static_cast<uint32_t>(zi);
-  auto corner = [&](uint32_t a, uint32_t b, uint32_t c) {
-    return unitValue(((ux + a) * kPrimeX) ^ ((uy + b) * kPrimeY) ^ ((uz + c) * kPrimeZ) ^ k);
-  };
-  const float x00 = lerp(corner(0, 0, 0), corner(1, 0, 0), sx);
-  const float x10 = lerp(corner(0, 1, 0), corner(1, 1, 0), sx);
-  const float x01 = lerp(corner(0, 0, 1), corner(1, 0, 1), sx);
-  const float x11 = lerp(corner(0, 1, 1), corner(1, 1, 1), sx);
-  const float y0 = lerp(x00, x10, sy);
-  const float y1 = lerp(x01, x11, sy);
-  return lerp(y0, y1, sz);
+  return noise3DWith(
+      x, y, z, [k](int32_t xi, int32_t yi, int32_t zi) { return noise3DCorner(xi, yi, zi, k); });
 }

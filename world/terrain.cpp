@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "world/noise.h"
 #include "world/village.h"
@@ -53,15 +54,44 @@ BlockId groundBlock(Biome biome, int h, int y) {
   return y > h - 3 ? kBlockDirt : kBlockStone;
 }
 
+constexpr float kCaveScaleXZ = 0.045f, kCaveScaleY = 0.085f;
+
+// The lattice values of the cave noise around one column, hashed once per lattice point
+// instead of eight times per block. Lookups give exactly what noise3DCorner would.
+class CaveLattice {
+ public:
+  CaveLattice(int cx, int cz, uint32_t k)
+      : x0_(floorToInt(kCaveScaleXZ * static_cast<float>(cx * 16))),
+        z0_(floorToInt(kCaveScaleXZ * static_cast<float>(cz * 16))),
+        nx_(floorToInt(kCaveScaleXZ * static_cast<float>(cx * 16 + 15)) + 2 - x0_),
+        ny_(floorToInt(kCaveScaleY * static_cast<float>(kWorldHeight - 1)) + 2),
+        nz_(floorToInt(kCaveScaleXZ * static_cast<float>(cz * 16 + 15)) + 2 - z0_),
+        values_(static_cast<size_t>(nx_ * ny_ * nz_)) {
+    for (int y = 0; y < ny_; ++y) {
+      for (int z = 0; z < nz_; ++z) {
+        for (int x = 0; x < nx_; ++x)
+          values_[index(x, y, z)] = noise3DCorner(x0_ + x, y, z0_ + z, k);
+      }
+    }
+  }
+  float operator()(int32_t xi, int32_t yi, int32_t zi) const {
+    return values_[index(xi - x0_, yi, zi - z0_)];
+  }
+
+ private:
+  size_t index(int x, int y, int z) const { return static_cast<size_t>((y * nz_ + z) * nx_ + x); }
+  int x0_, z0_, nx_, ny_, nz_;
+  std::vector<float> values_;
+};
+
 // Ground, caves and sea water of one position.
-void generatePosition(World& world, int x, int z, int h, Biome biome) {
-  const uint32_t caveSeed = world.seed * 0x9E3779B9u + 0x28B7BD67u;
+void generatePosition(World& world, const CaveLattice& caves, int x, int z, int h, Biome biome) {
   const uint32_t lavaSeed = world.seed * 0x9E3779B9u + 0x3DB844C3u;
   for (int y = 0; y <= h; ++y) world.setBlockRaw(x, y, z, groundBlock(biome, h, y));
   const float fx = static_cast<float>(x), fz = static_cast<float>(z);
   for (int y = 3; y <= h - 3; ++y) {
     const float fy = static_cast<float>(y);
-    const float v = noise3D(0.045f * fx, 0.085f * fy, 0.045f * fz, caveSeed);
+    const float v = noise3DWith(kCaveScaleXZ * fx, kCaveScaleY * fy, kCaveScaleXZ * fz, caves);
     if (v <= 0.66f) continue;
     const bool lava =
         y <= 5 && v > 0.7f && noise3D(0.02f * fx, 0.05f * fy, 0.02f * fz, lavaSeed) > 0.64f;
@@ -134,12 +164,13 @@ void flattenForVillage(World& world, int cx, int cz, const Village& v,
 }  // namespace
 
 void generateTerrainColumn(World& world, int cx, int cz) {
+  const CaveLattice caves(cx, cz, world.seed * 0x9E3779B9u + 0x28B7BD67u);
   int heights[16][16];
   for (int lz = 0; lz < 16; ++lz) {
     for (int lx = 0; lx < 16; ++lx) {
       const int x = cx * 16 + lx, z = cz * 16 + lz;
       heights[lz][lx] = terrainHeight(world.seed, x, z);
-      generatePosition(world, x, z, heights[lz][lx], biomeAt(world.seed, x, z));
+      generatePosition(world, caves, x, z, heights[lz][lx], biomeAt(world.seed, x, z));
     }
   }
   plantTrees(world, cx, cz);
