@@ -102,6 +102,7 @@ void World::setBlock(int x, int y, int z, BlockId id) {
   eraseLevel(key);
   if (captureEnabled_) captured_.insert(key);
   markDirty(x, y, z);
+  scheduleFluidAround(x, y, z);
 }
 
 void World::setBlockWithLevel(int x, int y, int z, BlockId id, uint8_t level) {
@@ -116,6 +117,7 @@ void World::setBlockWithLevel(int x, int y, int z, BlockId id, uint8_t level) {
   }
   if (Chunk* chunk = chunkAt(chunkKeyOf(x, y, z))) {
     chunk->blocks[Chunk::index(floorMod16(x), floorMod16(y), floorMod16(z))] = id;
+    if (blockDef(id).fluid) scheduleFluidAround(x, y, z);
   }
 }
 

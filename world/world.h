@@ -6,6 +6,7 @@
 // and ignore writes.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -25,6 +26,7 @@ struct CapturedChange {
 };
 
 inline constexpr uint8_t kNoLevel = 255;
+inline constexpr size_t kFluidRegionCap = 20000;
 
 // Everything a player changed, as saved: the last id each recorded write left at a
 // position, and the fluid levels (absent = 0, a source or a non-fluid block).
@@ -101,6 +103,31 @@ class World {
   ChunkSnapshot snapshot(ChunkKey key) const;
   void snapshotInto(ChunkKey key, ChunkSnapshot& out) const;
 
+  // --- Fluids (fluids.cpp) ---
+  // Water spreads 7 blocks from a source and lava 3, both fall and spread again below,
+  // recede without a source, and water turns touching lava into cobblestone. Work is
+  // queued per position and done a whole connected body at a time.
+
+  // Queues the position for the water step (water), the lava step (lava) or both (air);
+  // other blocks, positions outside the world and a disabled simulation queue nothing.
+  void scheduleFluid(int x, int y, int z);
+  // scheduleFluid for the position and its six neighbours (+x, -x, +y, -y, +z, -z).
+  void scheduleFluidAround(int x, int y, int z);
+  // Switching the simulation off also empties both queues.
+  void setFluidSimulation(bool on);
+  bool fluidSimulationEnabled() const { return fluidEnabled_; }
+  // Advances the simulation: every 0.15 s up to 32 queued water positions, every 0.7 s up
+  // to 16 lava positions.
+  void tick(float dt);
+  // Recomputes the fluid body at or next to a position (nothing outside the world).
+  void processFluidCell(int x, int y, int z);
+  // Recomputes the body of fluid `fluid` reachable from (x0, y0, z0) at or below y0:
+  // distances from its sources, flowing blocks added, re-levelled or removed, and lava
+  // touching water quenched. Considers at most kFluidRegionCap cells.
+  void recomputeFluidBody(int x0, int y0, int z0, BlockId fluid);
+  size_t waterQueueSize() const { return waterQueue_.size(); }
+  size_t lavaQueueSize() const { return lavaQueue_.size(); }
+
   // Heap bytes held by loaded chunks and the chunk table.
   size_t chunkMemoryBytes() const;
 
@@ -111,6 +138,9 @@ class World {
   void eraseLevel(BlockKey key);
   void markDirty(int x, int y, int z);
   void generateColumn(int cx, int cz);
+  void setFlowLevel(int x, int y, int z, uint8_t level);
+  void runFluidStep(std::deque<BlockKey>& queue, FlatHashSet<BlockKey>& queued, int limit);
+  void quenchAround(int x, int y, int z);
 
   FlatHashMap<ChunkKey, std::unique_ptr<Chunk>> chunks_;
   WorldEdits edits_;
@@ -126,6 +156,12 @@ class World {
   bool generating_ = false;
   int generatingCx_ = 0, generatingCz_ = 0;
   Chunk* generatingSections_[kSectionsPerColumn] = {};
+
+  std::deque<BlockKey> waterQueue_, lavaQueue_;
+  FlatHashSet<BlockKey> waterQueued_, lavaQueued_;
+  FlatHashSet<BlockKey> processed_;  // handled during the current step
+  float waterTimer_ = 0.0f, lavaTimer_ = 0.0f;
+  bool fluidEnabled_ = true;
 
   FlatHashSet<ChunkKey> dirty_;
   FlatHashSet<BlockKey> captured_;

@@ -1,0 +1,289 @@
+// Water and lava. Each queued position triggers a recomputation of the whole connected
+// body of fluid around it:
+//   1. region search: the cells the fluid may occupy (air at or below the starting
+//      height, flowing fluid at any height; at most kFluidRegionCap cells) and the
+//      sources touching them;
+//   2. distances: breadth first from the sources, with improvements; a horizontal step
+//      adds one up to the fluid's reach, a step down starts again at one;
+//   3. apply: flowing blocks without a distance recede, re-levelled ones get their new
+//      level, air with a distance fills (recorded like a player edit);
+//   4. quenching: lava touching water turns to cobblestone;
+//   5. every cell handled joins the processed set, so a step recomputes a body once.
+
+#include <vector>
+
+#include "world/world.h"
+
+namespace {
+
+struct Dir {
+  int dx, dy, dz;
+};
+// The order every search below uses: +x, -x, +y, -y, +z, -z.
+constexpr Dir kSixDirs[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+// Where distances spread from a cell: +x, -x, +z, -z, then down.
+constexpr Dir kSpreadDirs[5] = {{1, 0, 0}, {-1, 0, 0}, {0, 0, 1}, {0, 0, -1}, {0, -1, 0}};
+
+constexpr float kWaterStepSeconds = 0.15f;
+constexpr float kLavaStepSeconds = 0.7f;
+constexpr int kWaterKeysPerStep = 32;
+constexpr int kLavaKeysPerStep = 16;
+
+uint8_t reachOf(BlockId fluid) {
+  return fluid == kBlockWater ? 7 : 3;
+}
+
+// Block reads for the searches, which mostly step between neighbours of one chunk:
+// the last chunk looked up is kept. Valid only while nothing writes to the world.
+class CachedReader {
+ public:
+  explicit CachedReader(const World& world) : world_(world) {}
+
+  BlockId at(int x, int y, int z) {
+    if (!insideWorld(x, y, z)) return kBlockAir;
+    const ChunkKey key = chunkKeyOf(x, y, z);
+    if (!hasLast_ || !(key == lastKey_)) {
+      last_ = world_.findChunk(key);
+      lastKey_ = key;
+      hasLast_ = true;
+    }
+    return last_ ? last_->at(floorMod16(x), floorMod16(y), floorMod16(z)) : kBlockAir;
+  }
+
+ private:
+  const World& world_;
+  const Chunk* last_ = nullptr;
+  ChunkKey lastKey_;
+  bool hasLast_ = false;
+};
+
+}  // namespace
+
+// --- Queues --------------------------------------------------------------------------
+
+void World::scheduleFluid(int x, int y, int z) {
+  if (!fluidEnabled_ || !insideWorld(x, y, z)) return;
+  const BlockId id = getBlock(x, y, z);
+  const BlockKey key = blockKey(x, y, z);
+  if ((id == kBlockWater || id == kBlockAir) && waterQueued_.insert(key))
+    waterQueue_.push_back(key);
+  if ((id == kBlockLava || id == kBlockAir) && lavaQueued_.insert(key)) lavaQueue_.push_back(key);
+}
+
+void World::scheduleFluidAround(int x, int y, int z) {
+  scheduleFluid(x, y, z);
+  for (const Dir& d : kSixDirs) scheduleFluid(x + d.dx, y + d.dy, z + d.dz);
+}
+
+void World::setFluidSimulation(bool on) {
+  fluidEnabled_ = on;
+  if (on) return;
+  waterQueue_.clear();
+  lavaQueue_.clear();
+  waterQueued_.clear();
+  lavaQueued_.clear();
+}
+
+void World::tick(float dt) {
+  waterTimer_ += dt;
+  lavaTimer_ += dt;
+  if (waterTimer_ >= kWaterStepSeconds) {
+    waterTimer_ = 0.0f;
+    runFluidStep(waterQueue_, waterQueued_, kWaterKeysPerStep);
+  }
+  if (lavaTimer_ >= kLavaStepSeconds) {
+    lavaTimer_ = 0.0f;
+    runFluidStep(lavaQueue_, lavaQueued_, kLavaKeysPerStep);
+  }
+}
+
+void World::runFluidStep(std::deque<BlockKey>& queue, FlatHashSet<BlockKey>& queued, int limit) {
+  processed_.clear();
+  for (int i = 0; i < limit && !queue.empty(); ++i) {
+    const BlockKey key = queue.front();
+    queue.pop_front();
+    queued.erase(key);
+    if (processed_.contains(key)) continue;
+    const BlockPos p = unpackBlockKey(key);
+    processFluidCell(p.x, p.y, p.z);
+  }
+}
+
+// --- One body ------------------------------------------------------------------------
+
+void World::processFluidCell(int x, int y, int z) {
+  if (!insideWorld(x, y, z)) return;
+  const BlockId id = getBlock(x, y, z);
+  if (blockDef(id).fluid) {
+    recomputeFluidBody(x, y, z, id);
+    return;
+  }
+  if (id != kBlockAir) return;
+  auto touches = [&](BlockId fluid) {
+    for (const Dir& d : kSixDirs) {
+      if (getBlock(x + d.dx, y + d.dy, z + d.dz) == fluid) return true;
+    }
+    return false;
+  };
+  if (touches(kBlockWater)) recomputeFluidBody(x, y, z, kBlockWater);
+  if (touches(kBlockLava)) recomputeFluidBody(x, y, z, kBlockLava);
+}
+
+void World::setFlowLevel(int x, int y, int z, uint8_t level) {
+  const BlockKey key = blockKey(x, y, z);
+  storeLevel(key, level);
+  if (captureEnabled_) captured_.insert(key);
+  markDirty(x, y, z);
+}
+
+void World::quenchAround(int x, int y, int z) {
+  auto touchesWater = [&](int px, int py, int pz) {
+    for (const Dir& d : kSixDirs) {
+      if (getBlock(px + d.dx, py + d.dy, pz + d.dz) == kBlockWater) return true;
+    }
+    return false;
+  };
+  for (const Dir& d : kSixDirs) {
+    const int nx = x + d.dx, ny = y + d.dy, nz = z + d.dz;
+    if (getBlock(nx, ny, nz) == kBlockLava && touchesWater(nx, ny, nz)) {
+      setBlock(nx, ny, nz, kBlockCobblestone);
+    }
+  }
+}
+
+void World::recomputeFluidBody(int x0, int y0, int z0, BlockId fluid) {
+  if (!insideWorld(x0, y0, z0)) return;
+  const uint8_t reach = reachOf(fluid);
+  CachedReader read(*this);
+  auto levelOf = [&](BlockKey key) -> uint8_t {
+    const uint8_t* level = edits_.levels.lookup(key);
+    return level ? *level : 0;
+  };
+
+  // 1. Region search. One table holds what is known of a position: a region cell, a
+  // source, or a position the candidate test turned down (which a visit may still find
+  // to be a source).
+  enum : uint8_t { kRegion = 1, kSource = 2, kRejected = 3 };
+  FlatHashMap<BlockKey, uint8_t> known;
+  std::vector<BlockPos> sources, queue, region;
+  size_t head = 0;
+  auto isRegion = [&](BlockKey key) {
+    const uint8_t* state = known.lookup(key);
+    return state != nullptr && *state == kRegion;
+  };
+  // Air counts only up to the starting height, flowing fluid at any height: a search
+  // that starts below a waterfall must still climb it to the source that feeds it, or
+  // the water below would recede and refill for ever.
+  auto candidate = [&](int x, int y, int z) {
+    if (!insideWorld(x, y, z)) return;
+    const BlockKey key = blockKey(x, y, z);
+    auto [entry, inserted] = known.try_emplace(key, kRejected);
+    if (!inserted) return;
+    const BlockId id = read.at(x, y, z);
+    if ((id == kBlockAir && y <= y0) || (id == fluid && levelOf(key) != 0)) {
+      entry->second = kRegion;
+      queue.push_back({x, y, z});
+    }
+  };
+  auto addSource = [&](int x, int y, int z, BlockKey key) {
+    known[key] = kSource;
+    sources.push_back({x, y, z});
+    for (const Dir& d : kSixDirs) candidate(x + d.dx, y + d.dy, z + d.dz);
+  };
+  auto isSource = [&](int x, int y, int z, BlockKey key) {
+    return read.at(x, y, z) == fluid && levelOf(key) == 0;
+  };
+  auto visit = [&](int x, int y, int z) {
+    const BlockKey key = blockKey(x, y, z);
+    const uint8_t* state = known.lookup(key);
+    if (state != nullptr && *state != kRejected) return;
+    if (isSource(x, y, z, key)) {
+      addSource(x, y, z, key);
+    } else if (state == nullptr) {
+      candidate(x, y, z);
+    }
+  };
+  const BlockKey startKey = blockKey(x0, y0, z0);
+  if (isSource(x0, y0, z0, startKey)) {
+    addSource(x0, y0, z0, startKey);
+  } else {
+    visit(x0, y0, z0);
+  }
+  while (head < queue.size() && region.size() < kFluidRegionCap) {
+    const BlockPos p = queue[head++];
+    region.push_back(p);
+    for (const Dir& d : kSixDirs) {
+      const int nx = p.x + d.dx, ny = p.y + d.dy, nz = p.z + d.dz;
+      if (insideWorld(nx, ny, nz)) visit(nx, ny, nz);
+    }
+  }
+
+  // 2. Distances.
+  FlatHashMap<BlockKey, uint8_t> distance;
+  std::vector<BlockPos> open;
+  auto offer = [&](int x, int y, int z, uint8_t d) {
+    if (!insideWorld(x, y, z)) return;
+    const BlockKey key = blockKey(x, y, z);
+    if (!isRegion(key)) return;
+    auto [entry, inserted] = distance.try_emplace(key, d);
+    if (!inserted) {
+      if (entry->second <= d) return;
+      entry->second = d;
+    }
+    open.push_back({x, y, z});
+  };
+  for (const BlockPos& s : sources) {
+    for (const Dir& d : kSpreadDirs) offer(s.x + d.dx, s.y + d.dy, s.z + d.dz, 1);
+  }
+  for (size_t i = 0; i < open.size(); ++i) {
+    const BlockPos m = open[i];
+    const uint8_t v = *distance.lookup(blockKey(m.x, m.y, m.z)) + 1;
+    for (const Dir& d : kSpreadDirs) {
+      const bool down = d.dy != 0;
+      if (down || v <= reach) offer(m.x + d.dx, m.y + d.dy, m.z + d.dz, down ? 1 : v);
+    }
+  }
+
+  // 3. Apply.
+  for (const BlockPos& p : region) {
+    const BlockKey key = blockKey(p.x, p.y, p.z);
+    const BlockId id = getBlock(p.x, p.y, p.z);
+    const uint8_t* d = distance.lookup(key);
+    if (id == fluid && levelOf(key) != 0) {
+      if (d == nullptr) {
+        setBlock(p.x, p.y, p.z, kBlockAir);
+      } else if (levelOf(key) != *d) {
+        setFlowLevel(p.x, p.y, p.z, *d);
+      }
+    } else if (id == kBlockAir && d != nullptr) {
+      const uint8_t level = *d;
+      setBlock(p.x, p.y, p.z, fluid);
+      storeLevel(key, level);
+      markDirty(p.x, p.y, p.z);
+    }
+  }
+
+  // 4. Quenching.
+  if (fluid == kBlockWater) {
+    for (const BlockPos& s : sources) quenchAround(s.x, s.y, s.z);
+    for (const BlockPos& p : region) {
+      if (getBlock(p.x, p.y, p.z) == kBlockWater) quenchAround(p.x, p.y, p.z);
+    }
+  } else {
+    auto quenchSelf = [&](const BlockPos& p) {
+      if (getBlock(p.x, p.y, p.z) != kBlockLava) return;
+      for (const Dir& d : kSixDirs) {
+        if (getBlock(p.x + d.dx, p.y + d.dy, p.z + d.dz) == kBlockWater) {
+          setBlock(p.x, p.y, p.z, kBlockCobblestone);
+          return;
+        }
+      }
+    };
+    for (const BlockPos& s : sources) quenchSelf(s);
+    for (const BlockPos& p : region) quenchSelf(p);
+  }
+
+  // 5. Processed.
+  for (const BlockPos& p : region) processed_.insert(blockKey(p.x, p.y, p.z));
+  for (const BlockPos& s : sources) processed_.insert(blockKey(s.x, s.y, s.z));
+}
