@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds everything and runs every test through CTest: first
 # the Release build, then the unit tests and the self test again under AddressSanitizer
-# and UndefinedBehaviorSanitizer.
+# and UndefinedBehaviorSanitizer, and the mesh scheduler under ThreadSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cd "$root"
@@ -19,3 +19,9 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON 
 cmake --build build-asan --target orvane_tests orvane
 # The window test runs only in the Release build: X client libraries leak by design.
 (cd build-asan && ctest --output-on-failure -j "$jobs" -L 'unit|mode' -E 'window')
+
+echo "== ThreadSanitizer build (the mesh worker pool)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_TSAN=ON \
+  -DORVANE_APP=OFF -DORVANE_BENCHMARKS=OFF >/dev/null
+cmake --build build-tsan --target orvane_tests
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -R 'MeshScheduler')

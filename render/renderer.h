@@ -1,0 +1,58 @@
+#pragma once
+// The renderer interface: the only way the game reaches the GPU. The Vulkan renderer is
+// its implementation; tests use recording stand-ins. All calls come from the main thread.
+
+#include <cstdint>
+#include <vector>
+
+#include <glm/glm.hpp>
+
+#include "world/chunk_mesh.h"
+#include "world/coords.h"
+
+struct GLFWwindow;
+
+// One drawn entity or particle (32 bytes): the renderer only reads it.
+struct EntityInstance {
+  float x = 0, y = 0, z = 0;
+  float yaw = 0;
+  float scale = 1;
+  float reserved = 0;
+  uint32_t model = 0;  // index into the model table, taken modulo its size
+  float flash = 0;     // 0 or 1
+};
+static_assert(sizeof(EntityInstance) == 32, "EntityInstance is uploaded as 32-byte records");
+
+class Renderer {
+ public:
+  // Shuts down, then frees the object.
+  virtual ~Renderer() = default;
+  // Builds everything for the window; false (after printing why) when it cannot.
+  virtual bool init(GLFWwindow* window, bool vsync) = 0;
+  // Destroys everything; safe to call twice.
+  virtual void shutdown() = 0;
+  // Replaces the opaque mesh of one chunk.
+  virtual void setChunkMesh(ChunkKey chunk, const ChunkMesh& mesh) = 0;
+  // Replaces the translucent mesh of one chunk.
+  virtual void setChunkTranslucentMesh(ChunkKey chunk, const ChunkMesh& mesh) = 0;
+  // Retires both meshes of one chunk.
+  virtual void removeChunkMeshes(ChunkKey chunk) = 0;
+  // Destroys all chunk meshes.
+  virtual void clearChunkMeshes() = 0;
+  // Replaces one entry of the model table.
+  virtual void setModelMesh(int index, const ChunkMesh& mesh) = 0;
+  // Replaces the single particle mesh.
+  virtual void setParticleMesh(const ChunkMesh& mesh) = 0;
+  // Per-frame lighting: daylight factor, fog end distance, direction towards the sun.
+  virtual void setLighting(float daylight, float fogEnd, glm::vec3 sunDirection) = 0;
+  // The two user toggles.
+  virtual void setRenderToggles(bool shadows, bool postProcessing) = 0;
+  // Recreates the swapchain unless the window is minimised.
+  virtual void onFramebufferResized() = 0;
+  // Starts a user-interface frame.
+  virtual void beginUiFrame() = 0;
+  // Records, submits and presents one frame.
+  virtual void drawFrame(const glm::mat4& viewProjection, glm::vec3 cameraPosition,
+                         const std::vector<EntityInstance>& entities,
+                         const std::vector<EntityInstance>& particles) = 0;
+};
