@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/banner.h"
+#include "app/headless_modes.h"
 #include "app/launch.h"
 #include "app/selftest.h"
 #include "app/window.h"

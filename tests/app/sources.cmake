@@ -1,0 +1,15 @@
+target_sources(orvane_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/launch_test.cpp)
+
+if(ORVANE_APP)
+  add_test(NAME mode.selftest COMMAND ${EXPECT} 0
+    "^selftest: chunks=[0-9]+ vertices=[0-9]+ indices=[0-9]+ failures=0$" "^FAIL: "
+    -- $<TARGET_FILE:orvane> --selftest)
+  add_test(NAME mode.selftest_chinese COMMAND ${EXPECT} 0 "failures=0$" "^FAIL: "
+    -- env LC_ALL=zh_CN.UTF-8 $<TARGET_FILE:orvane> --selftest)
+  add_test(NAME mode.no_display COMMAND ${EXPECT} 1 "^failed to initialize GLFW$" -
+    -- env -u DISPLAY -u WAYLAND_DISPLAY $<TARGET_FILE:orvane>)
+  add_test(NAME mode.window_opens COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/window_opens.sh
+    $<TARGET_FILE:orvane>)
+  set_tests_properties(mode.selftest mode.selftest_chinese mode.no_display mode.window_opens
+    PROPERTIES LABELS mode)
+endif()
