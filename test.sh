@@ -25,3 +25,13 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_TSA
   -DORVANE_APP=OFF -DORVANE_BENCHMARKS=OFF >/dev/null
 cmake --build build-tsan --target orvane_tests
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -R 'MeshScheduler')
+
+# Fuzz targets (clang's libFuzzer), each run briefly; longer runs by hand.
+if ls fuzz/*.cmake >/dev/null 2>&1; then
+  echo "== libFuzzer targets"
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DORVANE_FUZZ=ON \
+    -DORVANE_APP=OFF -DORVANE_BENCHMARKS=OFF >/dev/null
+  cmake --build build-fuzz
+  (cd build-fuzz && ctest --output-on-failure -L fuzz)
+fi
