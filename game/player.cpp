@@ -1,0 +1,140 @@
+#include "game/player.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr float kWalkSpeed = 5.5f, kWalkSprintSpeed = 8.5f;
+constexpr float kSwimSpeed = 3.0f, kSwimSprintSpeed = 4.5f;
+constexpr float kGravity = 28.0f, kJumpVelocity = 8.5f;
+constexpr float kSinkAcceleration = 8.0f, kSinkLimit = -4.0f, kSwimUpVelocity = 10.0f;
+constexpr float kFlySpeed = 16.0f, kFlySprintSpeed = 40.0f;
+constexpr float kSpectatorSpeed = 22.0f, kSpectatorSprintSpeed = 45.0f;
+constexpr float kSubStep = 0.02f;
+constexpr float kSafeFall = 3.5f;
+
+int cellOf(float v) {
+  return static_cast<int>(std::floor(v));
+}
+
+BlockId blockAt(const World& world, float x, float y, float z) {
+  return world.getBlock(cellOf(x), cellOf(y), cellOf(z));
+}
+
+glm::vec3 normalisedOrZero(glm::vec3 v) {
+  const float length = glm::length(v);
+  return length > 0.0f ? v / length : glm::vec3(0.0f);
+}
+
+// Moves one axis in sub-steps of at most 0.02; true when a solid block stopped it.
+bool moveAxis(const World& world, glm::vec3& position, int axis, float distance, bool& movedDown) {
+  float remaining = distance;
+  while (std::fabs(remaining) > 0.00001f) {
+    const float step = std::clamp(remaining, -kSubStep, kSubStep);
+    position[axis] += step;
+    if (bodyBlocked(world, position)) {
+      position[axis] -= step;
+      movedDown = step < 0.0f;
+      return true;
+    }
+    remaining -= step;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool bodyBlocked(const World& world, glm::vec3 eye) {
+  const int x0 = cellOf(eye.x - kBodyHalfWidth), x1 = cellOf(eye.x + kBodyHalfWidth);
+  const int y0 = cellOf(eye.y - kEyeHeight), y1 = cellOf(eye.y + kBodyHeadroom);
+  const int z0 = cellOf(eye.z - kBodyHalfWidth), z1 = cellOf(eye.z + kBodyHalfWidth);
+  const BlockRegistry& registry = blocks();
+  for (int y = y0; y <= y1; ++y) {
+    for (int z = z0; z <= z1; ++z) {
+      for (int x = x0; x <= x1; ++x) {
+        if (registry.blockDef(world.getBlock(x, y, z)).solid) return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool bodyOverlapsCell(glm::vec3 eye, int x, int y, int z) {
+  const float fx = static_cast<float>(x), fy = static_cast<float>(y), fz = static_cast<float>(z);
+  return eye.x - kBodyHalfWidth < fx + 1.0f && eye.x + kBodyHalfWidth > fx &&
+         eye.y - kEyeHeight < fy + 1.0f && eye.y + kBodyHeadroom > fy &&
+         eye.z - kBodyHalfWidth < fz + 1.0f && eye.z + kBodyHalfWidth > fz;
+}
+
+void look(Player& player, float dx, float dy) {
+  player.yaw += dx * player.mouseSensitivity;
+  player.pitch = std::clamp(player.pitch - dy * player.mouseSensitivity, -89.0f, 89.0f);
+}
+
+glm::vec3 facingDirection(const Player& player) {
+  const float yaw = glm::radians(player.yaw), pitch = glm::radians(player.pitch);
+  return {std::cos(yaw) * std::cos(pitch), std::sin(pitch), std::sin(yaw) * std::cos(pitch)};
+}
+
+int stepPlayer(Player& player, const World& world, float dt, const MovementInput& input) {
+  player.damageFlash = std::max(0.0f, player.damageFlash - dt);
+  glm::vec3& p = player.position;
+  glm::vec3& v = player.velocity;
+
+  if (player.gameMode == GameModeSpectator) {
+    v = normalisedOrZero(input.wish) * (input.sprint ? kSpectatorSprintSpeed : kSpectatorSpeed);
+    p += v * dt;
+    player.onGround = false;
+    player.fallDistance = 0.0f;
+    return 0;
+  }
+
+  const bool wasOnGround = player.onGround;
+  if (player.gameMode == GameModeSurvival || !player.flying) {
+    const bool inWater = blockAt(world, p.x, p.y + 0.15f, p.z) == kBlockWater ||
+                         blockAt(world, p.x, p.y - 0.2f, p.z) == kBlockWater ||
+                         blockAt(world, p.x, p.y - 1.0f, p.z) == kBlockWater;
+    const float speed = inWater ? (input.sprint ? kSwimSprintSpeed : kSwimSpeed)
+                                : (input.sprint ? kWalkSprintSpeed : kWalkSpeed);
+    glm::vec2 horizontal(input.wish.x, input.wish.z);
+    const float length = glm::length(horizontal);
+    if (length > 0.0f) horizontal /= length;
+    v.x = horizontal.x * speed;
+    v.z = horizontal.y * speed;
+    if (inWater) {
+      v.y = std::max(v.y - kSinkAcceleration * dt, kSinkLimit);
+      if (input.jump) v.y = std::max(v.y, kSwimUpVelocity);
+    } else {
+      v.y -= kGravity * dt;
+      if (input.jump && wasOnGround) v.y = kJumpVelocity;
+    }
+  } else {
+    v = normalisedOrZero(input.wish) * (input.sprint ? kFlySprintSpeed : kFlySpeed);
+  }
+
+  const BlockId feet = blockAt(world, p.x, p.y - 0.9f, p.z);
+  player.onGround = false;
+  bool down = false;
+  moveAxis(world, p, 0, v.x * dt, down);
+  moveAxis(world, p, 2, v.z * dt, down);
+  if (moveAxis(world, p, 1, v.y * dt, down)) {
+    v.y = 0.0f;
+    if (down) player.onGround = true;
+  }
+
+  if (player.gameMode != GameModeSurvival || feet == kBlockWater) {
+    player.fallDistance = 0.0f;
+    return 0;
+  }
+  if (!player.onGround) {
+    if (v.y < 0.0f) player.fallDistance += -v.y * dt;
+    return 0;
+  }
+  int damage = 0;
+  if (!wasOnGround && player.fallDistance > kSafeFall) {
+    damage = static_cast<int>(player.fallDistance - 3.0f);
+  }
+  player.fallDistance = 0.0f;
+  return damage;
+}
