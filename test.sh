@@ -32,6 +32,6 @@ if ls fuzz/*.cmake >/dev/null 2>&1; then
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DORVANE_FUZZ=ON \
     -DORVANE_APP=OFF -DORVANE_BENCHMARKS=OFF >/dev/null
-  cmake --build build-fuzz
+  cmake --build build-fuzz --target orvane_fuzzers
   (cd build-fuzz && ctest --output-on-failure -L fuzz)
 fi
