@@ -22,6 +22,8 @@ int runHeadless(const LaunchOptions& options) {
   switch (options.mode) {
     case RunMode::SelfTest:
       return runSelfTest();
+    case RunMode::ModTest:
+      return runModTest();
     default:
       return notBuiltYet(options.mode);
   }

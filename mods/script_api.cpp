@@ -1,0 +1,480 @@
+// The scripting interface of mods, version 1.
+//
+// Sections:
+//   [helpers]    argument checks and the C++ side of the functions
+//   [orva]       get_block, set_block, message, give, player_position, teleport,
+//                spawn_drop, is_host, log, data_dir, data_read, data_write
+//   [blocks]     register_block and texture references
+//   [handlers]   register_command, on_block_break and the other event registrations
+//   [install]    the "orva" table, the registration functions and print
+//
+// Global table "orva": api_version = 1, mod = the mod's name, and the functions below.
+// Integer arguments take integers or floats with an integral value in the 32-bit range;
+// text arguments take strings or numbers. Without a game context the reading functions
+// answer nil, false or zeros, and the registering ones raise "no mod context".
+//
+// The C functions here never hold C++ objects across a Lua call that may raise an
+// error: errors unwind with longjmp, which skips destructors. Work that needs C++ objects
+// happens in helpers that return before the next Lua call; texts come back through the
+// mod's scratch string.
+
+#include "mods/script_api.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unordered_map>
+
+#include <lua.hpp>
+
+#include "mods/mod_context.h"
+#include "mods/package.h"
+#include "mods/sandbox.h"
+#include "world/block_registry.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ---------------------------------------------------------------- [helpers]
+
+int32_t checkInt32(lua_State* L, int arg) {
+  const lua_Integer value = luaL_checkinteger(L, arg);
+  luaL_argcheck(L, value >= INT32_MIN && value <= INT32_MAX, arg, "out of 32-bit range");
+  return static_cast<int32_t>(value);
+}
+
+int32_t optCount(lua_State* L, int arg) {
+  return lua_isnoneornil(L, arg) ? 1 : checkInt32(L, arg);
+}
+
+std::string_view checkText(lua_State* L, int arg) {
+  size_t length = 0;
+  const char* text = luaL_checklstring(L, arg, &length);
+  return {text, length};
+}
+
+int pushScratch(lua_State* L, LoadedMod& mod) {
+  lua_pushlstring(L, mod.scratch.data(), mod.scratch.size());
+  if (mod.scratch.capacity() > 65536) std::string().swap(mod.scratch);
+  return 1;
+}
+
+// The file below the data folder that `name` means, or empty when the name is unsafe.
+fs::path dataPath(const LoadedMod& mod, std::string_view name) {
+  std::string normal(name);
+  std::replace(normal.begin(), normal.end(), '\\', '/');
+  if (normal.empty() || normal.back() == '/' || !isSafeRelativePath(normal)) return {};
+  return fs::path(mod.dataFolder) / normal;
+}
+
+enum class DataRead { kOk, kMissing, kTooLarge };
+
+DataRead readDataFile(LoadedMod& mod, std::string_view name) {
+  const fs::path path = dataPath(mod, name);
+  if (path.empty()) return DataRead::kMissing;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return DataRead::kMissing;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0) return DataRead::kMissing;
+  if (static_cast<uint64_t>(size) > mod.memoryLimit) return DataRead::kTooLarge;
+  in.seekg(0);
+  mod.scratch.resize(static_cast<size_t>(size));
+  in.read(mod.scratch.data(), size);
+  return in.gcount() == size ? DataRead::kOk : DataRead::kMissing;
+}
+
+// Writes through "<file>.tmp" and a rename, so the old file stays whole until the new
+// one is complete.
+bool writeDataFile(const LoadedMod& mod, std::string_view name, std::string_view data) {
+  const fs::path path = dataPath(mod, name);
+  if (path.empty()) return false;
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  fs::path temporary = path;
+  temporary += ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      fs::remove(temporary, ec);
+      return false;
+    }
+  }
+  fs::rename(temporary, path, ec);
+  if (ec) {
+    fs::remove(temporary, ec);
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- [orva]
+
+int apiGetBlock(lua_State* L) {
+  const int32_t x = checkInt32(L, 1), y = checkInt32(L, 2), z = checkInt32(L, 3);
+  LoadedMod& mod = modOf(L);
+  if (!mod.context || !mod.context->getBlock(x, y, z, mod.scratch)) {
+    lua_pushnil(L);
+    return 1;
+  }
+  return pushScratch(L, mod);
+}
+
+int apiSetBlock(lua_State* L) {
+  const int32_t x = checkInt32(L, 1), y = checkInt32(L, 2), z = checkInt32(L, 3);
+  const std::string_view id = checkText(L, 4);
+  LoadedMod& mod = modOf(L);
+  lua_pushboolean(L, mod.context && mod.context->setBlock(x, y, z, std::string(id)));
+  return 1;
+}
+
+int apiMessage(lua_State* L) {
+  const std::string_view text = checkText(L, 1);
+  LoadedMod& mod = modOf(L);
+  if (mod.context) mod.context->message(std::string(text));
+  return 0;
+}
+
+int apiGive(lua_State* L) {
+  const std::string_view id = checkText(L, 1);
+  const int32_t count = optCount(L, 2);
+  LoadedMod& mod = modOf(L);
+  lua_pushboolean(L, mod.context && mod.context->give(std::string(id), count));
+  return 1;
+}
+
+int apiPlayerPosition(lua_State* L) {
+  LoadedMod& mod = modOf(L);
+  const glm::vec3 position = mod.context ? mod.context->playerPosition() : glm::vec3(0.0f);
+  lua_pushnumber(L, position.x);
+  lua_pushnumber(L, position.y);
+  lua_pushnumber(L, position.z);
+  return 3;
+}
+
+int apiTeleport(lua_State* L) {
+  const glm::vec3 position(static_cast<float>(luaL_checknumber(L, 1)),
+                           static_cast<float>(luaL_checknumber(L, 2)),
+                           static_cast<float>(luaL_checknumber(L, 3)));
+  LoadedMod& mod = modOf(L);
+  if (mod.context) mod.context->teleport(position);
+  return 0;
+}
+
+int apiSpawnDrop(lua_State* L) {
+  const int32_t x = checkInt32(L, 1), y = checkInt32(L, 2), z = checkInt32(L, 3);
+  const std::string_view id = checkText(L, 4);
+  const int32_t count = optCount(L, 5);
+  LoadedMod& mod = modOf(L);
+  lua_pushboolean(L, mod.context && mod.context->spawnDrop(x, y, z, std::string(id), count));
+  return 1;
+}
+
+int apiIsHost(lua_State* L) {
+  LoadedMod& mod = modOf(L);
+  lua_pushboolean(L, mod.context && mod.context->isHost());
+  return 1;
+}
+
+int apiLog(lua_State* L) {
+  logModLine(modOf(L), checkText(L, 1));
+  return 0;
+}
+
+int apiDataDir(lua_State* L) {
+  LoadedMod& mod = modOf(L);
+  if (!mod.context) {
+    lua_pushnil(L);
+    return 1;
+  }
+  lua_pushlstring(L, mod.dataFolder.data(), mod.dataFolder.size());
+  return 1;
+}
+
+int apiDataRead(lua_State* L) {
+  const std::string_view name = checkText(L, 1);
+  LoadedMod& mod = modOf(L);
+  switch (readDataFile(mod, name)) {
+    case DataRead::kOk:
+      return pushScratch(L, mod);
+    case DataRead::kTooLarge:
+      return luaL_error(L, "data_read: file is larger than the mod's memory limit");
+    case DataRead::kMissing:
+      break;
+  }
+  lua_pushnil(L);
+  return 1;
+}
+
+int apiDataWrite(lua_State* L) {
+  const std::string_view name = checkText(L, 1);
+  const std::string_view data = checkText(L, 2);
+  lua_pushboolean(L, writeDataFile(modOf(L), name, data));
+  return 1;
+}
+
+int print(lua_State* L) {
+  const int count = lua_gettop(L);
+  luaL_Buffer line;
+  luaL_buffinit(L, &line);
+  for (int i = 1; i <= count; ++i) {
+    if (i > 1) luaL_addchar(&line, '\t');
+    luaL_tolstring(L, i, nullptr);
+    luaL_addvalue(&line);
+  }
+  luaL_pushresult(&line);
+  logModLine(modOf(L), checkText(L, -1));
+  return 0;
+}
+
+// ---------------------------------------------------------------- [blocks]
+
+// The fields of a block definition, read from the script's table. The texts stay on
+// the Lua stack while the helper runs.
+struct BlockFields {
+  std::string_view id, texture, top, side, bottom, name, drop;
+  bool hasName = false;
+  bool solid = true, opaque = true, cutout = false;
+  double hardness = 1.0;
+};
+
+enum class RegisterResult { kRegistered, kAlreadyRegistered, kNoId, kNoTexture, kFull };
+
+std::string_view textField(lua_State* L, const char* field) {
+  const int type = lua_getfield(L, 1, field);
+  if (type != LUA_TSTRING && type != LUA_TNUMBER) return {};
+  size_t length = 0;
+  const char* text = lua_tolstring(L, -1, &length);
+  return {text, length};
+}
+
+bool flagField(lua_State* L, const char* field, bool fallback) {
+  const int type = lua_getfield(L, 1, field);
+  return type == LUA_TNIL ? fallback : lua_toboolean(L, -1) != 0;
+}
+
+// Letters and digits lowered, "_" and "-" kept, anything else dropped.
+std::string textureStem(const fs::path& path) {
+  std::string stem;
+  for (char c : path.stem().string()) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-') {
+      stem += c;
+    } else if (c >= 'A' && c <= 'Z') {
+      stem += static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return stem.empty() ? "texture" : stem;
+}
+
+// A face's texture: an image file below the mod's root folder (or an absolute path),
+// or, when there is no such file and the text has no ".", a registered texture name.
+int textureReference(const LoadedMod& mod, const std::string& text) {
+  BlockRegistry& registry = blocks();
+  const fs::path given(text);
+  const fs::path path = given.is_absolute() ? given : fs::path(mod.rootFolder) / given;
+  std::error_code ec;
+  if (!fs::exists(path, ec) && text.find('.') == std::string::npos) {
+    if (int existing = registry.findTexture(text); existing >= 0) return existing;
+  }
+  const int index = registry.addTexture(mod.name + "_" + textureStem(path));
+  registry.setTextureSource(index, path.string());
+  return index;
+}
+
+bool blockIdTaken(const std::string& id) {
+  const std::string lower = toLowerAscii(id);
+  const BlockRegistry& registry = blocks();
+  for (size_t i = 0; i < registry.blockCount(); ++i) {
+    if (toLowerAscii(registry.blockDef(static_cast<BlockId>(i)).id) == lower) return true;
+  }
+  return false;
+}
+
+// Adds the block; its full id goes to the mod's scratch text.
+RegisterResult registerBlock(LoadedMod& mod, const BlockFields& fields) {
+  if (fields.id.empty()) return RegisterResult::kNoId;
+  std::string id(fields.id);
+  if (id.find(':') == std::string::npos) id = mod.name + ":" + id;
+  mod.scratch = id;
+  if (blockIdTaken(id)) {
+    std::fprintf(stderr, "[mod:%s] block %s already registered\n", mod.name.c_str(), id.c_str());
+    return RegisterResult::kAlreadyRegistered;
+  }
+  std::string faces[3] = {std::string(fields.top), std::string(fields.side),
+                          std::string(fields.bottom)};
+  for (std::string& face : faces) {
+    if (face.empty()) face = fields.texture;
+  }
+  std::string firstFace;
+  for (const std::string& face : faces) {
+    if (firstFace.empty()) firstFace = face;
+  }
+  if (firstFace.empty()) return RegisterResult::kNoTexture;
+  std::unordered_map<std::string, int> resolved;
+  int textures[3] = {0, 0, 0};
+  for (int i = 0; i < 3; ++i) {
+    if (faces[i].empty()) faces[i] = firstFace;
+    auto [it, added] = resolved.try_emplace(faces[i], 0);
+    if (added) it->second = textureReference(mod, faces[i]);
+    textures[i] = it->second;
+  }
+
+  BlockDef def;
+  def.id = id;
+  def.name = fields.hasName ? std::string(fields.name) : id.substr(id.find(':') + 1);
+  def.solid = fields.solid;
+  def.opaque = fields.opaque;
+  def.cutout = fields.cutout;
+  def.fluid = false;
+  def.textureTop = textures[0];
+  def.textureSide = textures[1];
+  def.textureBottom = textures[2];
+  def.hardness = static_cast<float>(fields.hardness);
+  def.drop = 0;
+  BlockRegistry& registry = blocks();
+  const BlockId block = registry.addBlock(def);
+  if (block == kNoBlock) return RegisterResult::kFull;
+  registry.setDrop(block, block);
+  if (!fields.drop.empty()) {
+    const BlockId drop = registry.findBlock(fields.drop);
+    if (drop != kNoBlock) {
+      registry.setDrop(block, drop);
+    } else {
+      std::fprintf(stderr, "[mod:%s] unknown drop %.*s\n", mod.name.c_str(),
+                   static_cast<int>(fields.drop.size()), fields.drop.data());
+    }
+  }
+  return RegisterResult::kRegistered;
+}
+
+int apiRegisterBlock(lua_State* L) {
+  luaL_checktype(L, 1, LUA_TTABLE);
+  LoadedMod& mod = modOf(L);
+  if (!mod.context) return luaL_error(L, "no mod context");
+  luaL_checkstack(L, 16, "register_block");
+  BlockFields fields;
+  fields.id = textField(L, "id");
+  fields.texture = textField(L, "texture");
+  fields.top = textField(L, "top");
+  fields.side = textField(L, "side");
+  fields.bottom = textField(L, "bottom");
+  fields.name = textField(L, "name");
+  fields.hasName = lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER;
+  fields.drop = textField(L, "drop");
+  fields.solid = flagField(L, "solid", true);
+  fields.opaque = flagField(L, "opaque", true);
+  fields.cutout = flagField(L, "cutout", false);
+  lua_getfield(L, 1, "hardness");
+  int isNumber = 0;
+  const lua_Number hardness = lua_tonumberx(L, -1, &isNumber);
+  if (isNumber) fields.hardness = hardness;
+
+  switch (registerBlock(mod, fields)) {
+    case RegisterResult::kNoId:
+      return luaL_error(L, "register_block: 'id' is required");
+    case RegisterResult::kNoTexture:
+      return luaL_error(L, "register_block: 'texture' is required");
+    case RegisterResult::kFull:
+      return luaL_error(L, "register_block: block registry is full");
+    case RegisterResult::kRegistered:
+    case RegisterResult::kAlreadyRegistered:
+      break;
+  }
+  return pushScratch(L, mod);
+}
+
+// ---------------------------------------------------------------- [handlers]
+
+// Stores the command under its lower-case name without one leading "/"; returns the
+// reference it replaces, or LUA_NOREF.
+int storeCommand(LoadedMod& mod, std::string_view name, int reference) {
+  std::string key = toLowerAscii(name);
+  if (!key.empty() && key.front() == '/') key.erase(0, 1);
+  auto [it, added] = mod.commands.try_emplace(std::move(key), reference);
+  if (added) return LUA_NOREF;
+  const int old = it->second;
+  it->second = reference;
+  return old;
+}
+
+int apiRegisterCommand(lua_State* L) {
+  const std::string_view name = checkText(L, 1);
+  luaL_checktype(L, 2, LUA_TFUNCTION);
+  LoadedMod& mod = modOf(L);
+  if (!mod.context) return luaL_error(L, "no mod context");
+  lua_pushvalue(L, 2);
+  const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
+  const int old = storeCommand(mod, name, reference);
+  if (old != LUA_NOREF) luaL_unref(L, LUA_REGISTRYINDEX, old);
+  return 0;
+}
+
+// on_block_break and the others; upvalue 1 is the event number.
+int registerHandler(lua_State* L) {
+  luaL_checktype(L, 1, LUA_TFUNCTION);
+  LoadedMod& mod = modOf(L);
+  if (!mod.context) return luaL_error(L, "no mod context");
+  const auto event = static_cast<size_t>(lua_tointeger(L, lua_upvalueindex(1)));
+  lua_pushvalue(L, 1);
+  mod.handlers[event].push_back(luaL_ref(L, LUA_REGISTRYINDEX));
+  return 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- [install]
+
+void installScriptApi(lua_State* L, LoadedMod& mod) {
+  static const luaL_Reg kFunctions[] = {
+      {"get_block", apiGetBlock},
+      {"set_block", apiSetBlock},
+      {"message", apiMessage},
+      {"give", apiGive},
+      {"player_position", apiPlayerPosition},
+      {"teleport", apiTeleport},
+      {"spawn_drop", apiSpawnDrop},
+      {"is_host", apiIsHost},
+      {"log", apiLog},
+      {"data_dir", apiDataDir},
+      {"data_read", apiDataRead},
+      {"data_write", apiDataWrite},
+      {"register_block", apiRegisterBlock},
+      {"register_command", apiRegisterCommand},
+      {nullptr, nullptr},
+  };
+  luaL_newlib(L, kFunctions);
+  lua_pushinteger(L, 1);
+  lua_setfield(L, -2, "api_version");
+  lua_pushlstring(L, mod.name.data(), mod.name.size());
+  lua_setfield(L, -2, "mod");
+  lua_setglobal(L, "orva");
+
+  static const char* const kRegistrations[kModEventCount] = {
+      "on_block_break", "on_block_place", "on_tick", "on_player_join", "on_player_leave"};
+  for (int event = 0; event < kModEventCount; ++event) {
+    lua_pushinteger(L, event);
+    lua_pushcclosure(L, registerHandler, 1);
+    lua_setglobal(L, kRegistrations[event]);
+  }
+  lua_pushcfunction(L, print);
+  lua_setglobal(L, "print");
+}
+
+void logModLine(LoadedMod& mod, std::string_view text) {
+  if (!mod.context) return;
+  std::string line;
+  line.reserve(text.size() + mod.name.size() + 3);
+  line += '[';
+  line += mod.name;
+  line += "] ";
+  line += text;
+  mod.context->log(line);
+}
