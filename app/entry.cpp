@@ -5,6 +5,7 @@
 #include "app/banner.h"
 #include "app/headless_modes.h"
 #include "app/launch.h"
+#include "app/screenshot_mode.h"
 #include "app/selftest.h"
 #include "app/window.h"
 #include "platform/ui_language.h"
@@ -40,6 +41,8 @@ int runWindowed(const LaunchOptions& options) {
   if (options.mode == RunMode::Play) {
     printBanner(stdout);
     waitUntilClosed(window);
+  } else if (options.mode == RunMode::Screenshot) {
+    status = runScreenshotMode(window, options);
   } else {
     status = notBuiltYet(options.mode);
   }

@@ -1,0 +1,442 @@
+// One frame: pacing (fences, acquisition, submission, presentation), the recorded passes
+// (frame data upload, scene pass, composite, final pass into the swapchain image) and
+// screenshots, which copy the final image back into a host-visible buffer.
+//
+// Sections: frame data, drawFrame, recordFrame, scene pass, post passes, captureFrame.
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "render/scene_math.h"
+#include "render/vk_check.h"
+#include "render/vulkan_renderer.h"
+
+namespace {
+
+// Uniform buffer of the frame (416 bytes, std140-compatible).
+struct FrameData {
+  glm::mat4 cascades[3];
+  glm::vec4 splits;        // split 1, split 2, far, far
+  glm::vec4 sun;           // direction, shadow factor
+  glm::vec4 camera;        // position, seconds since start
+  glm::vec4 forward;       // direction, 0
+  glm::vec4 target;        // width, height, 1 / width, 1 / height
+  glm::vec4 shadowParams;  // bias, 0, cascade count, texel size
+  glm::mat4 inverseViewProjection;
+  glm::mat4 viewProjection;
+};
+static_assert(sizeof(FrameData) == 416, "the block shaders read 416 bytes of frame data");
+
+struct VisualData {
+  float fogStart, exposure, saturation, ambient, water, zero[3];
+};
+static_assert(sizeof(VisualData) == 32, "the block shaders read 32 bytes of visual data");
+
+// Scene push constants (128 bytes).
+struct ScenePush {
+  glm::mat4 matrix;
+  glm::vec4 camera;    // position, daylight
+  glm::vec4 position;  // entity position (0 for chunks), time for chunks in w
+  glm::vec4 params;    // yaw, flash, reserved, scale
+  glm::vec4 sky;       // sky colour, fog end
+};
+static_assert(sizeof(ScenePush) == 128, "the scene push range is 128 bytes");
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+// Split distances of the three shadow cascades between 0.1 and `far`.
+glm::vec4 cascadeSplits(float far) {
+  const float n = 0.1f;
+  const auto split = [&](float j) {
+    return 0.7f * n * std::pow(far / n, j / 3) + 0.3f * (n + (far - n) * j / 3);
+  };
+  return {split(1), split(2), far, far};
+}
+
+}  // namespace
+
+// --- drawFrame ---
+
+void VulkanRenderer::drawFrame(const glm::mat4& viewProjection, glm::vec3 cameraPosition,
+                               const std::vector<EntityInstance>& entities,
+                               const std::vector<EntityInstance>& particles) {
+  if (!initialized_ || swapchain_ == VK_NULL_HANDLE) return;
+  const auto start = std::chrono::steady_clock::now();
+  FrameSlot& frame = frames_[currentFrame_];
+  FrameSlot& previousFrame = frames_[currentFrame_ ^ 1u];
+  VK_CHECK(vkWaitForFences(device_, 1, &frame.fence, VK_TRUE, UINT64_MAX));
+  VK_CHECK(vkWaitForFences(device_, 1, &previousFrame.fence, VK_TRUE, UINT64_MAX));
+  // Nothing on the GPU can use a retired mesh any more.
+  destroyRetired();
+
+  uint32_t imageIndex = 0;
+  const VkResult acquired = vkAcquireNextImageKHR(
+      device_, swapchain_, UINT64_MAX, frame.imageAvailable, VK_NULL_HANDLE, &imageIndex);
+  if (acquired == VK_ERROR_OUT_OF_DATE_KHR) {
+    recreateSwapchain();
+    return;
+  }
+  if (acquired != VK_SUCCESS && acquired != VK_SUBOPTIMAL_KHR) {
+    vulkanFailure("acquire", acquired, __LINE__);
+  }
+  timing_.wait = millisecondsSince(start);
+
+  const auto recordStart = std::chrono::steady_clock::now();
+  VK_CHECK(vkResetFences(device_, 1, &frame.fence));
+  VK_CHECK(vkResetCommandBuffer(frame.commandBuffer, 0));
+  VkCommandBufferBeginInfo beginInfo{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
+  beginInfo.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
+  VK_CHECK(vkBeginCommandBuffer(frame.commandBuffer, &beginInfo));
+  recordFrame(frame.commandBuffer, imageIndex, viewProjection, cameraPosition, entities, particles);
+  VK_CHECK(vkEndCommandBuffer(frame.commandBuffer));
+  timing_.record = millisecondsSince(recordStart);
+
+  const auto submitStart = std::chrono::steady_clock::now();
+  const VkPipelineStageFlags waitStage = VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT;
+  VkSubmitInfo submitInfo{VK_STRUCTURE_TYPE_SUBMIT_INFO};
+  submitInfo.waitSemaphoreCount = 1;
+  submitInfo.pWaitSemaphores = &frame.imageAvailable;
+  submitInfo.pWaitDstStageMask = &waitStage;
+  submitInfo.commandBufferCount = 1;
+  submitInfo.pCommandBuffers = &frame.commandBuffer;
+  submitInfo.signalSemaphoreCount = 1;
+  submitInfo.pSignalSemaphores = &frame.renderFinished;
+  VK_CHECK(vkQueueSubmit(graphicsQueue_, 1, &submitInfo, frame.fence));
+
+  VkPresentInfoKHR presentInfo{VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
+  presentInfo.waitSemaphoreCount = 1;
+  presentInfo.pWaitSemaphores = &frame.renderFinished;
+  presentInfo.swapchainCount = 1;
+  presentInfo.pSwapchains = &swapchain_;
+  presentInfo.pImageIndices = &imageIndex;
+  const VkResult presented = vkQueuePresentKHR(presentQueue_, &presentInfo);
+  currentFrame_ ^= 1u;
+  if (presented == VK_ERROR_OUT_OF_DATE_KHR || presented == VK_SUBOPTIMAL_KHR) recreateSwapchain();
+  if (captureRecorded_) vkDeviceWaitIdle(device_);
+  timing_.submit = millisecondsSince(submitStart);
+}
+
+// --- recordFrame ---
+
+void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
+                                 const glm::mat4& viewProjection, glm::vec3 cameraPosition,
+                                 const std::vector<EntityInstance>& entities,
+                                 const std::vector<EntityInstance>& particles) {
+  // 1. Frame data. The shadow factor stays 0 until a shadow pass fills the cascades.
+  const float seconds = static_cast<float>(millisecondsSince(startTime_) / 1000.0);
+  float shadowFar = visual_.shadowDistance > 0 ? visual_.shadowDistance
+                                               : std::clamp(fogEnd_ + 16.0f, 64.0f, 192.0f);
+  shadowFar = std::min(shadowFar, 600.0f);
+  const float width = static_cast<float>(extent_.width),
+              height = static_cast<float>(extent_.height);
+  FrameData data{};
+  for (glm::mat4& cascade : data.cascades) cascade = glm::mat4(1.0f);
+  data.splits = cascadeSplits(shadowFar);
+  data.sun = glm::vec4(sunDirection_, 0.0f);
+  data.camera = glm::vec4(cameraPosition, seconds);
+  data.forward = glm::vec4(cameraForward(viewProjection, cameraPosition), 0.0f);
+  data.target = {width, height, 1.0f / width, 1.0f / height};
+  data.shadowParams = {0.0015f, 0.0f, 3.0f, 1.0f / 2048.0f};
+  data.inverseViewProjection = glm::inverse(viewProjection);
+  data.viewProjection = viewProjection;
+  const VisualData visual{fogStart(visual_.fogStart, fogEnd_),
+                          visual_.exposure,
+                          visual_.saturation,
+                          visual_.ambient,
+                          visual_.water,
+                          {0, 0, 0}};
+  vkCmdUpdateBuffer(cmd, visualBuffer_, 0, sizeof visual, &visual);
+  vkCmdUpdateBuffer(cmd, frameBuffer_, 0, sizeof data, &data);
+  VkMemoryBarrier uniforms{VK_STRUCTURE_TYPE_MEMORY_BARRIER};
+  uniforms.srcAccessMask = VK_ACCESS_TRANSFER_WRITE_BIT;
+  uniforms.dstAccessMask = VK_ACCESS_UNIFORM_READ_BIT | VK_ACCESS_SHADER_READ_BIT;
+  vkCmdPipelineBarrier(cmd, VK_PIPELINE_STAGE_TRANSFER_BIT,
+                       VK_PIPELINE_STAGE_VERTEX_SHADER_BIT | VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                       0, 1, &uniforms, 0, nullptr, 0, nullptr);
+
+  // 3. Scene pass.
+  recordScenePass(cmd, viewProjection, cameraPosition, entities, particles);
+
+  // 8. Composite (exposure, tone curve) into the display-format target. The occlusion,
+  // bloom and exposure passes will run before it; their flags are 0 until then.
+  std::array<float, 16> push{};
+  push[0] = visual_.exposure * visual_.exposureBias;
+  push[1] = visual_.bloom;
+  push[2] = visual_.ssao;
+  push[3] = visual_.saturation;
+  recordPostPass(cmd, compositeTarget_, pipelineComposite_, push);
+
+  // 9. Final pass into the swapchain image.
+  const VkImage image = swapchainImages_[imageIndex];
+  VkImageLayout& layout = swapchainLayouts_[imageIndex];
+  transition(cmd, image, layout, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+             VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+             VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, 0,
+             VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
+  VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+  colour.imageView = swapchainViews_[imageIndex];
+  colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+  colour.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+  colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+  colour.clearValue.color = {{0.0f, 0.0f, 0.0f, 1.0f}};
+  VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+  rendering.renderArea = {{0, 0}, extent_};
+  rendering.layerCount = 1;
+  rendering.colorAttachmentCount = 1;
+  rendering.pColorAttachments = &colour;
+  cmdBeginRendering_(cmd, &rendering);
+  const VkViewport viewport{0, 0, width, height, 0, 1};
+  const VkRect2D scissor{{0, 0}, extent_};
+  vkCmdSetViewport(cmd, 0, 1, &viewport);
+  vkCmdSetScissor(cmd, 0, 1, &scissor);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineFinal_);
+  vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, postPipelineLayout_, 0, 1,
+                          &postSet_, 0, nullptr);
+  push = {};
+  push[0] = 1.0f / width;
+  push[1] = 1.0f / height;
+  push[2] = postProcessingOn_ ? visual_.fxaa : 0.0f;
+  vkCmdPushConstants(cmd, postPipelineLayout_,
+                     VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, 0, 64, push.data());
+  vkCmdDraw(cmd, 3, 1, 0, 0);
+  cmdEndRendering_(cmd);
+
+  // 10. Screenshot copy, then hand the image to presentation.
+  const bool capture = captureBuffer_ != VK_NULL_HANDLE && captureExtent_.width == extent_.width &&
+                       captureExtent_.height == extent_.height;
+  if (capture) {
+    transition(cmd, image, layout, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT,
+               VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT,
+               VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT, VK_ACCESS_TRANSFER_READ_BIT);
+    VkBufferImageCopy region{};
+    region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+    region.imageExtent = {extent_.width, extent_.height, 1};
+    vkCmdCopyImageToBuffer(cmd, image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, captureBuffer_, 1,
+                           &region);
+    VkMemoryBarrier toHost{VK_STRUCTURE_TYPE_MEMORY_BARRIER};
+    toHost.srcAccessMask = VK_ACCESS_TRANSFER_WRITE_BIT;
+    toHost.dstAccessMask = VK_ACCESS_HOST_READ_BIT;
+    vkCmdPipelineBarrier(cmd, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_HOST_BIT, 0, 1,
+                         &toHost, 0, nullptr, 0, nullptr);
+    transition(cmd, image, layout, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR, VK_IMAGE_ASPECT_COLOR_BIT,
+               VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_BOTTOM_OF_PIPE_BIT,
+               VK_ACCESS_TRANSFER_READ_BIT, 0);
+    captureRecorded_ = true;
+  } else {
+    transition(cmd, image, layout, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR, VK_IMAGE_ASPECT_COLOR_BIT,
+               VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_PIPELINE_STAGE_BOTTOM_OF_PIPE_BIT,
+               VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT, 0);
+  }
+}
+
+// --- scene pass ---
+
+void VulkanRenderer::drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh) {
+  const VkDeviceSize offset = 0;
+  vkCmdBindVertexBuffers(cmd, 0, 1, &mesh.buffer, &offset);
+  vkCmdBindIndexBuffer(cmd, mesh.buffer, mesh.indexOffset, VK_INDEX_TYPE_UINT32);
+  vkCmdDrawIndexed(cmd, mesh.indexCount, 1, 0, 0, 0);
+}
+
+void VulkanRenderer::recordScenePass(VkCommandBuffer cmd, const glm::mat4& viewProjection,
+                                     glm::vec3 cameraPosition,
+                                     const std::vector<EntityInstance>& entities,
+                                     const std::vector<EntityInstance>& particles) {
+  const VkPipelineStageFlags depthStages =
+      VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT;
+  transition(cmd, sceneColorTarget_.image, sceneColorTarget_.layout,
+             VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT,
+             VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+             VK_ACCESS_SHADER_READ_BIT, VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
+  transition(
+      cmd, depthTarget_.image, depthTarget_.layout,
+      VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT,
+      VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, depthStages, VK_ACCESS_SHADER_READ_BIT,
+      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
+
+  const glm::vec3 sky = skyColour(daylight_);
+  VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+  colour.imageView = sceneColorTarget_.view;
+  colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+  colour.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+  colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+  colour.clearValue.color = {{sky.r, sky.g, sky.b, 1.0f}};
+  VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+  depth.imageView = depthTarget_.view;
+  depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL;
+  depth.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+  depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+  depth.clearValue.depthStencil = {1.0f, 0};
+  VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+  rendering.renderArea = {{0, 0}, extent_};
+  rendering.layerCount = 1;
+  rendering.colorAttachmentCount = 1;
+  rendering.pColorAttachments = &colour;
+  rendering.pDepthAttachment = &depth;
+  cmdBeginRendering_(cmd, &rendering);
+  const VkViewport viewport{
+      0, 0, static_cast<float>(extent_.width), static_cast<float>(extent_.height), 0, 1};
+  const VkRect2D scissor{{0, 0}, extent_};
+  vkCmdSetViewport(cmd, 0, 1, &viewport);
+  vkCmdSetScissor(cmd, 0, 1, &scissor);
+
+  const float seconds = static_cast<float>(millisecondsSince(startTime_) / 1000.0);
+  ScenePush push{viewProjection, glm::vec4(cameraPosition, daylight_), glm::vec4(0, 0, 0, seconds),
+                 glm::vec4(0, 0, 0, 1), glm::vec4(sky, fogEnd_)};
+  const VkShaderStageFlags stages = VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT;
+  const auto planes = frustumPlanes(viewProjection);
+  const auto visible = [&](const GpuMesh& mesh) {
+    return !outsideFrustum(planes, Box{{mesh.box[0], mesh.box[1], mesh.box[2]},
+                                       {mesh.box[3], mesh.box[4], mesh.box[5]}});
+  };
+
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineOpaque_);
+  vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1,
+                          &descriptorSet_, 0, nullptr);
+  vkCmdPushConstants(cmd, pipelineLayout_, stages, 0, sizeof push, &push);
+  int drawn = 0;
+  for (const auto& entry : opaqueMeshes_) {
+    if (!visible(entry.second)) continue;
+    drawMesh(cmd, entry.second);
+    ++drawn;
+  }
+
+  // Entities and particles: one push per draw with position, yaw, flash and scale.
+  const auto pushInstance = [&](const EntityInstance& instance) {
+    ScenePush entity = push;
+    entity.position = glm::vec4(instance.x, instance.y, instance.z, 0);
+    entity.params = glm::vec4(instance.yaw, instance.flash, instance.reserved, instance.scale);
+    vkCmdPushConstants(cmd, pipelineLayout_, stages, 0, sizeof entity, &entity);
+  };
+  if (!models_.empty()) {
+    for (const EntityInstance& instance : entities) {
+      const GpuMesh& model = models_[instance.model % models_.size()];
+      if (model.buffer == VK_NULL_HANDLE) continue;
+      pushInstance(instance);
+      drawMesh(cmd, model);
+    }
+  }
+  if (particleMesh_.buffer != VK_NULL_HANDLE && !particles.empty()) {
+    const VkDeviceSize offset = 0;
+    vkCmdBindVertexBuffers(cmd, 0, 1, &particleMesh_.buffer, &offset);
+    vkCmdBindIndexBuffer(cmd, particleMesh_.buffer, particleMesh_.indexOffset,
+                         VK_INDEX_TYPE_UINT32);
+    for (const EntityInstance& particle : particles) {
+      pushInstance(particle);
+      vkCmdDrawIndexed(cmd, particleMesh_.indexCount, 1, 0, 0, 0);
+    }
+  }
+
+  // Translucent chunks, farthest first, over everything opaque.
+  std::vector<std::pair<float, const GpuMesh*>> translucent;
+  for (const auto& entry : translucentMeshes_) {
+    const GpuMesh& mesh = entry.second;
+    if (!visible(mesh)) continue;
+    const glm::vec3 centre((mesh.box[0] + mesh.box[3]) / 2, (mesh.box[1] + mesh.box[4]) / 2,
+                           (mesh.box[2] + mesh.box[5]) / 2);
+    const glm::vec3 d = centre - cameraPosition;
+    translucent.emplace_back(glm::dot(d, d), &mesh);
+  }
+  std::sort(translucent.begin(), translucent.end(),
+            [](const auto& a, const auto& b) { return a.first > b.first; });
+  if (!translucent.empty()) {
+    vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineTranslucent_);
+    vkCmdPushConstants(cmd, pipelineLayout_, stages, 0, sizeof push, &push);
+    for (const auto& [distance, mesh] : translucent) drawMesh(cmd, *mesh);
+  }
+  drawnChunks_ = drawn + static_cast<int>(translucent.size());
+  cmdEndRendering_(cmd);
+
+  transition(cmd, sceneColorTarget_.image, sceneColorTarget_.layout,
+             VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT,
+             VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+             VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT);
+  transition(cmd, depthTarget_.image, depthTarget_.layout, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+             VK_IMAGE_ASPECT_DEPTH_BIT, depthStages, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+             VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT);
+}
+
+// --- post passes ---
+
+void VulkanRenderer::recordPostPass(VkCommandBuffer cmd, RenderTarget& target, VkPipeline pipeline,
+                                    const std::array<float, 16>& push) {
+  transition(cmd, target.image, target.layout, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+             VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+             VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_SHADER_READ_BIT,
+             VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
+  VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+  colour.imageView = target.view;
+  colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+  colour.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+  colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+  colour.clearValue.color = {{0.0f, 0.0f, 0.0f, 1.0f}};
+  VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+  rendering.renderArea = {{0, 0}, {target.width, target.height}};
+  rendering.layerCount = 1;
+  rendering.colorAttachmentCount = 1;
+  rendering.pColorAttachments = &colour;
+  cmdBeginRendering_(cmd, &rendering);
+  const VkViewport viewport{
+      0, 0, static_cast<float>(target.width), static_cast<float>(target.height), 0, 1};
+  const VkRect2D scissor{{0, 0}, {target.width, target.height}};
+  vkCmdSetViewport(cmd, 0, 1, &viewport);
+  vkCmdSetScissor(cmd, 0, 1, &scissor);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipeline);
+  vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, postPipelineLayout_, 0, 1,
+                          &postSet_, 0, nullptr);
+  vkCmdPushConstants(cmd, postPipelineLayout_,
+                     VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, 0, 64, push.data());
+  vkCmdDraw(cmd, 3, 1, 0, 0);
+  cmdEndRendering_(cmd);
+  transition(cmd, target.image, target.layout, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+             VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+             VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT,
+             VK_ACCESS_SHADER_READ_BIT);
+}
+
+// --- captureFrame ---
+
+bool VulkanRenderer::captureFrame(const glm::mat4& viewProjection, glm::vec3 cameraPosition,
+                                  const std::vector<EntityInstance>& entities,
+                                  const std::vector<EntityInstance>& particles,
+                                  const std::string& path, const CaptureInfo& info) {
+  if (device_ == VK_NULL_HANDLE || swapchain_ == VK_NULL_HANDLE) return false;
+  captureExtent_ = extent_;
+  VkBufferCreateInfo bufferInfo{VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
+  bufferInfo.size = VkDeviceSize{extent_.width} * extent_.height * 4;
+  bufferInfo.usage = VK_BUFFER_USAGE_TRANSFER_DST_BIT;
+  if (allocator_->createBuffer(bufferInfo, MemoryUse::HostRead, &captureBuffer_,
+                               &captureAllocation_) != VK_SUCCESS) {
+    captureBuffer_ = VK_NULL_HANDLE;
+    return false;
+  }
+  std::memset(captureAllocation_.mapped, 0, bufferInfo.size);
+  captureRecorded_ = false;
+  const auto release = [&] {
+    vkDeviceWaitIdle(device_);
+    allocator_->destroyBuffer(captureBuffer_, captureAllocation_);
+    captureBuffer_ = VK_NULL_HANDLE;
+    captureRecorded_ = false;
+  };
+  try {
+    drawFrame(viewProjection, cameraPosition, entities, particles);
+  } catch (...) {
+    release();
+    throw;
+  }
+  allocator_->invalidate(captureAllocation_);
+  const bool bgra =
+      swapchainFormat_ == VK_FORMAT_B8G8R8A8_SRGB || swapchainFormat_ == VK_FORMAT_B8G8R8A8_UNORM;
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  std::error_code error;
+  if (!parent.empty()) std::filesystem::create_directories(parent, error);
+  const bool written = writePng(path, captureExtent_.width, captureExtent_.height,
+                                static_cast<const uint8_t*>(captureAllocation_.mapped), bgra, info);
+  release();
+  return written;
+}

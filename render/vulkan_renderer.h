@@ -1,0 +1,246 @@
+#pragma once
+// The Vulkan renderer: owns every GPU object, draws chunk meshes, entities and particles
+// into a high-range scene target, and brings it to the window's swapchain. All Vulkan
+// calls go through volk. Start-up failures print "vulkan: init failed: %s" and make
+// init() return false; a failing call later throws "vulkan failure" to the caller.
+//
+// Sources by concern: vulkan_device.cpp (start-up, shut-down, device, immediate
+// submission, layout transitions), vulkan_swapchain.cpp (swapchain and size-dependent
+// targets), vulkan_meshes.cpp (mesh store), vulkan_textures.cpp (texture array, shadow
+// map), vulkan_pipelines.cpp (shaders, descriptor sets, pipelines), vulkan_frame.cpp
+// (frame pacing, recording, screenshots).
+
+#include <volk.h>
+
+#include <array>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/gpu_allocator.h"
+#include "render/png_writer.h"
+#include "render/renderer.h"
+#include "render/visual_settings.h"
+#include "world/flat_hash.h"
+
+// A mesh on the GPU: vertices then indices in one host-visible buffer. No buffer: empty.
+struct GpuMesh {
+  VkBuffer buffer = VK_NULL_HANDLE;
+  GpuAllocation allocation;
+  uint32_t indexCount = 0;
+  uint64_t indexOffset = 0;  // vertex count x 28
+  float box[6] = {0, 0, 0, 0, 0, 0};
+};
+
+struct FrameSlot {
+  VkCommandPool commandPool = VK_NULL_HANDLE;
+  VkCommandBuffer commandBuffer = VK_NULL_HANDLE;
+  VkSemaphore imageAvailable = VK_NULL_HANDLE;
+  VkSemaphore renderFinished = VK_NULL_HANDLE;
+  VkFence fence = VK_NULL_HANDLE;
+};
+
+// One size-dependent image, recreated with the swapchain.
+struct RenderTarget {
+  VkImage image = VK_NULL_HANDLE;
+  GpuAllocation allocation;
+  VkImageView view = VK_NULL_HANDLE;
+  VkImageLayout layout = VK_IMAGE_LAYOUT_UNDEFINED;
+  uint32_t width = 0, height = 0;
+};
+
+// Where the last frame's CPU time went, in milliseconds.
+struct FrameTiming {
+  double wait = 0;    // fences, retired meshes and image acquisition
+  double record = 0;  // command recording
+  double submit = 0;  // queue submission and presentation
+};
+
+class VulkanRenderer : public Renderer {
+ public:
+  VulkanRenderer();
+  ~VulkanRenderer() override;
+  VulkanRenderer(const VulkanRenderer&) = delete;
+  VulkanRenderer& operator=(const VulkanRenderer&) = delete;
+
+  bool init(GLFWwindow* window, bool vsync) override;
+  void shutdown() override;
+  void setChunkMesh(ChunkKey chunk, const ChunkMesh& mesh) override;
+  void setChunkTranslucentMesh(ChunkKey chunk, const ChunkMesh& mesh) override;
+  void removeChunkMeshes(ChunkKey chunk) override;
+  void clearChunkMeshes() override;
+  void setModelMesh(int index, const ChunkMesh& mesh) override;
+  void setParticleMesh(const ChunkMesh& mesh) override;
+  void setLighting(float daylight, float fogEnd, glm::vec3 sunDirection) override;
+  void setRenderToggles(bool shadows, bool postProcessing) override;
+  void onFramebufferResized() override;
+  void beginUiFrame() override;
+  void drawFrame(const glm::mat4& viewProjection, glm::vec3 cameraPosition,
+                 const std::vector<EntityInstance>& entities,
+                 const std::vector<EntityInstance>& particles) override;
+
+  // Draws one frame and writes it as a PNG at `path` (folders created as needed); false
+  // when there is no device or swapchain, or the file cannot be written.
+  bool captureFrame(const glm::mat4& viewProjection, glm::vec3 cameraPosition,
+                    const std::vector<EntityInstance>& entities,
+                    const std::vector<EntityInstance>& particles, const std::string& path,
+                    const CaptureInfo& info);
+
+  // Chunk meshes (opaque and translucent) drawn by the last scene pass.
+  int drawnChunkCount() const { return drawnChunks_; }
+  // Index count / 3 over all opaque chunk meshes.
+  uint64_t chunkTriangleCount() const;
+  // Chunk meshes held (both kinds).
+  size_t chunkMeshCount() const { return opaqueMeshes_.size() + translucentMeshes_.size(); }
+  const FrameTiming& lastFrameTiming() const { return timing_; }
+  GpuAllocatorStats allocatorStats() const;
+  VkExtent2D extent() const { return extent_; }
+
+ private:
+  using ChunkMeshMap = FlatHashMap<ChunkKey, GpuMesh>;
+
+  // vulkan_device.cpp
+  void createInstance();
+  void pickPhysicalDevice();
+  void createDevice();
+  void createUniformBuffers();
+  void createFrameSlots();
+  void immediateSubmit(const std::function<void(VkCommandBuffer)>& record);
+  void transition(VkCommandBuffer cmd, VkImage image, VkImageLayout& tracked,
+                  VkImageLayout newLayout, VkImageAspectFlags aspect, VkPipelineStageFlags srcStage,
+                  VkPipelineStageFlags dstStage, VkAccessFlags srcAccess, VkAccessFlags dstAccess,
+                  uint32_t layers = 1);
+  void destroyAll();
+
+  // vulkan_swapchain.cpp
+  void createSwapchain();
+  void destroySwapchain();
+  void recreateSwapchain();
+  void createDepthResources();
+  void createRenderTarget(RenderTarget& target, VkFormat format, uint32_t width, uint32_t height,
+                          VkImageUsageFlags usage, VkImageAspectFlags aspect);
+  void destroyRenderTarget(RenderTarget& target);
+
+  // vulkan_meshes.cpp
+  GpuMesh uploadMesh(const ChunkMesh& mesh);
+  void destroyMesh(GpuMesh& mesh);
+  void retire(GpuMesh& mesh);
+  void replaceChunkMesh(ChunkMeshMap& map, ChunkKey chunk, const ChunkMesh& mesh);
+  void destroyRetired();
+  void destroyAllMeshes();
+
+  // vulkan_textures.cpp
+  void createTextureArray();
+  void createShadowMap();
+
+  // vulkan_pipelines.cpp
+  VkShaderModule loadShader(const std::string& file);
+  void createSceneDescriptors();
+  void createBlockPipelines();
+  void createPostPipelines();
+  void writePostSet();
+  VkPipeline createPipeline(VkPipelineLayout layout, VkShaderModule vertex, const char* vertexEntry,
+                            VkShaderModule fragment, const char* fragmentEntry, bool chunkVertices,
+                            VkFormat colourFormat, bool depthTest, bool depthWrite,
+                            bool alphaBlend);
+
+  // vulkan_frame.cpp
+  void recordFrame(VkCommandBuffer cmd, uint32_t imageIndex, const glm::mat4& viewProjection,
+                   glm::vec3 cameraPosition, const std::vector<EntityInstance>& entities,
+                   const std::vector<EntityInstance>& particles);
+  void recordScenePass(VkCommandBuffer cmd, const glm::mat4& viewProjection,
+                       glm::vec3 cameraPosition, const std::vector<EntityInstance>& entities,
+                       const std::vector<EntityInstance>& particles);
+  void recordPostPass(VkCommandBuffer cmd, RenderTarget& target, VkPipeline pipeline,
+                      const std::array<float, 16>& push);
+  void drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh);
+
+  // Core.
+  GLFWwindow* window_ = nullptr;
+  VkInstance instance_ = VK_NULL_HANDLE;
+  VkDebugUtilsMessengerEXT debugMessenger_ = VK_NULL_HANDLE;
+  VkSurfaceKHR surface_ = VK_NULL_HANDLE;
+  VkPhysicalDevice physicalDevice_ = VK_NULL_HANDLE;
+  VkDevice device_ = VK_NULL_HANDLE;
+  uint32_t apiVersion_ = VK_API_VERSION_1_0;
+  bool dynamicRenderingCore_ = false;
+  uint32_t graphicsFamily_ = 0, presentFamily_ = 0;
+  VkQueue graphicsQueue_ = VK_NULL_HANDLE, presentQueue_ = VK_NULL_HANDLE;
+  std::string deviceName_;
+  std::unique_ptr<GpuAllocator> allocator_;
+  PFN_vkCmdBeginRendering cmdBeginRendering_ = nullptr;
+  PFN_vkCmdEndRendering cmdEndRendering_ = nullptr;
+  bool vsync_ = true;
+  bool initialized_ = false;
+
+  // Swapchain.
+  VkSwapchainKHR swapchain_ = VK_NULL_HANDLE;
+  VkFormat swapchainFormat_ = VK_FORMAT_UNDEFINED;
+  VkFormat sceneColorFormat_ = VK_FORMAT_UNDEFINED;
+  VkExtent2D extent_{0, 0};
+  std::vector<VkImage> swapchainImages_;
+  std::vector<VkImageView> swapchainViews_;
+  std::vector<VkImageLayout> swapchainLayouts_;
+
+  // Frames.
+  std::array<FrameSlot, 2> frames_{};
+  uint32_t currentFrame_ = 0;
+  FrameTiming timing_;
+  std::chrono::steady_clock::time_point startTime_;
+
+  // Size-dependent targets.
+  RenderTarget depthTarget_, sceneColorTarget_, compositeTarget_;
+
+  // Shadow map (sampled by the block shaders; filled by the shadow pass).
+  VkImage shadowImage_ = VK_NULL_HANDLE;
+  GpuAllocation shadowAllocation_;
+  VkImageView shadowView_ = VK_NULL_HANDLE;
+  std::array<VkImageView, 3> shadowLayerViews_{};
+  VkSampler shadowSampler_ = VK_NULL_HANDLE;
+  VkImageLayout shadowLayout_ = VK_IMAGE_LAYOUT_UNDEFINED;
+
+  // Block texture array.
+  VkImage textureImage_ = VK_NULL_HANDLE;
+  GpuAllocation textureAllocation_;
+  VkImageView textureView_ = VK_NULL_HANDLE;
+  std::vector<VkImageView> textureLayerViews_;
+  VkSampler sampler_ = VK_NULL_HANDLE;
+
+  // Uniform buffers, rewritten at the start of every frame.
+  VkBuffer visualBuffer_ = VK_NULL_HANDLE, frameBuffer_ = VK_NULL_HANDLE;
+  GpuAllocation visualAllocation_, frameAllocation_;
+
+  // Descriptors and pipelines.
+  VkDescriptorSetLayout descriptorSetLayout_ = VK_NULL_HANDLE;
+  VkDescriptorPool descriptorPool_ = VK_NULL_HANDLE;
+  VkDescriptorSet descriptorSet_ = VK_NULL_HANDLE;
+  VkPipelineLayout pipelineLayout_ = VK_NULL_HANDLE;
+  VkPipeline pipelineOpaque_ = VK_NULL_HANDLE, pipelineTranslucent_ = VK_NULL_HANDLE;
+  VkSampler postSampler_ = VK_NULL_HANDLE;
+  VkDescriptorSetLayout postSetLayout_ = VK_NULL_HANDLE;
+  VkDescriptorPool postPool_ = VK_NULL_HANDLE;
+  VkDescriptorSet postSet_ = VK_NULL_HANDLE;
+  VkPipelineLayout postPipelineLayout_ = VK_NULL_HANDLE;
+  VkPipeline pipelineComposite_ = VK_NULL_HANDLE, pipelineFinal_ = VK_NULL_HANDLE;
+
+  // Mesh store.
+  ChunkMeshMap opaqueMeshes_, translucentMeshes_;
+  std::vector<GpuMesh> retired_;
+  std::vector<GpuMesh> models_;
+  GpuMesh particleMesh_;
+  int drawnChunks_ = 0;
+
+  // Inputs.
+  float daylight_ = 1.0f, fogEnd_ = 128.0f;
+  glm::vec3 sunDirection_{0.0f, 1.0f, 0.0f};
+  bool shadowsOn_ = true, postProcessingOn_ = true;
+  VisualSettings visual_;
+
+  // Screenshot: present while a capture is pending.
+  VkBuffer captureBuffer_ = VK_NULL_HANDLE;
+  GpuAllocation captureAllocation_;
+  VkExtent2D captureExtent_{0, 0};
+  bool captureRecorded_ = false;
+};

@@ -1,0 +1,26 @@
+#version 450
+// Scene colour to display colour: exposure, saturation and a tone curve that leaves the
+// normal range alone and rolls highlights off smoothly.
+
+layout(set = 0, binding = 0) uniform sampler2D sceneColour;
+
+layout(push_constant) uniform Push {
+  vec4 amounts;  // exposure x bias, bloom, occlusion, saturation
+  vec4 flags;    // auto exposure, bloom, occlusion on (1) or off (0)
+} pc;
+
+layout(location = 0) in vec2 inUv;
+layout(location = 0) out vec4 outColour;
+
+vec3 toneCurve(vec3 c) {
+  const float knee = 0.8;
+  vec3 over = max(c - knee, 0.0);
+  return min(c, vec3(knee)) + (1.0 - knee) * (1.0 - exp(-over / (1.0 - knee)));
+}
+
+void main() {
+  vec3 colour = texture(sceneColour, inUv).rgb * pc.amounts.x;
+  float luma = dot(colour, vec3(0.2126, 0.7152, 0.0722));
+  colour = max(mix(vec3(luma), colour, pc.amounts.w), 0.0);
+  outColour = vec4(toneCurve(colour), 1.0);
+}
