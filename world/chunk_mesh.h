@@ -40,6 +40,14 @@ struct FaceInfo {
 };
 extern const FaceInfo kFaces[6];
 
+// A quad's corners in vertex order: signs along the face's U and V axes and the texture
+// coordinates there.
+struct FaceCorner {
+  int su, sv;
+  float u, v;
+};
+extern const FaceCorner kFaceCorners[4];
+
 // Ambient occlusion by the number of occluding neighbours of a corner (3 - count).
 inline constexpr float kAmbientOcclusion[4] = {0.42f, 0.62f, 0.81f, 1.0f};
 

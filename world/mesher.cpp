@@ -14,14 +14,10 @@ const FaceInfo kFaces[6] = {
     {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}, 0.88f, 0},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}, 0.88f, 0},
 };
 
-namespace {
-
-struct Corner {
-  int su, sv;
-  float u, v;
-};
-constexpr Corner kCorners[4] = {
+const FaceCorner kFaceCorners[4] = {
     {-1, -1, 0.0f, 1.0f}, {1, -1, 1.0f, 1.0f}, {1, 1, 1.0f, 0.0f}, {-1, 1, 0.0f, 0.0f}};
+
+namespace {
 
 constexpr int kSide = ChunkSnapshot::kSide;
 
@@ -143,7 +139,7 @@ class Mesher {
     const float cy = static_cast<float>(originY_ + y) + 0.5f + 0.5f * face.normal[1];
     const float cz = static_cast<float>(originZ_ + z) + 0.5f + 0.5f * face.normal[2];
     const int layer = textureFor(def, face.texture);
-    for (const Corner& c : kCorners) {
+    for (const FaceCorner& c : kFaceCorners) {
       const int ux = c.su * face.u[0], uy = c.su * face.u[1], uz = c.su * face.u[2];
       const int vx = c.sv * face.v[0], vy = c.sv * face.v[1], vz = c.sv * face.v[2];
       const int s1 = masks_.opaqueAt(nx + ux, ny + uy, nz + uz);
@@ -215,7 +211,7 @@ class Mesher {
                      float shade) {
     const FaceInfo& face = kFaces[f];
     const float ox = static_cast<float>(originX_ + x), oz = static_cast<float>(originZ_ + z);
-    for (const Corner& c : kCorners) {
+    for (const FaceCorner& c : kFaceCorners) {
       const float px = ox + 0.5f + 0.5f * face.normal[0] +
                        0.5f * static_cast<float>(c.su * face.u[0] + c.sv * face.v[0]);
       const float pz = oz + 0.5f + 0.5f * face.normal[2] +
@@ -255,7 +251,7 @@ ChunkMesh buildBlockItemMesh(BlockId id) {
   const BlockDef& def = blockDef(id);
   for (const FaceInfo& face : kFaces) {
     const int layer = textureFor(def, face.texture);
-    for (const Corner& c : kCorners) {
+    for (const FaceCorner& c : kFaceCorners) {
       float p[3];
       for (int a = 0; a < 3; ++a) {
         p[a] =
