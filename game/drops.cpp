@@ -1,5 +1,7 @@
 #include "game/drops.h"
 
+#include "game/collision.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -14,15 +16,7 @@ int cellOf(float v) {
 }
 
 bool dropBlocked(const World& world, glm::vec3 c) {
-  const BlockRegistry& registry = blocks();
-  for (int y = cellOf(c.y - kDropHalfSize); y <= cellOf(c.y + kDropHalfSize); ++y) {
-    for (int z = cellOf(c.z - kDropHalfSize); z <= cellOf(c.z + kDropHalfSize); ++z) {
-      for (int x = cellOf(c.x - kDropHalfSize); x <= cellOf(c.x + kDropHalfSize); ++x) {
-        if (registry.blockDef(world.getBlock(x, y, z)).solid) return true;
-      }
-    }
-  }
-  return false;
+  return boxHitsSolid(world, c - glm::vec3(kDropHalfSize), c + glm::vec3(kDropHalfSize));
 }
 
 // Returns false when the drop is gone (burnt, too old, fallen out of the world).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "game/collision.h"
 #include "game/random.h"
 #include "world/village.h"
 
@@ -18,10 +19,6 @@ constexpr float kPi = 3.14159265358979f;
 constexpr float kGravity = 28.0f, kHopVelocity = 7.0f, kFleeSpeedFactor = 1.7f;
 constexpr float kSubStep = 0.05f;
 
-int cellOf(float v) {
-  return static_cast<int>(std::floor(v));
-}
-
 Mob newMob(glm::vec3 position, uint8_t type, float heading, float timer) {
   Mob m;
   m.position = position;
@@ -34,19 +31,9 @@ Mob newMob(glm::vec3 position, uint8_t type, float heading, float timer) {
   return m;
 }
 
-// Moves one axis in sub-steps; true when a solid block stopped it.
 bool moveAxis(const World& world, glm::vec3& p, int axis, float distance) {
-  float remaining = distance;
-  while (std::fabs(remaining) > 0.00001f) {
-    const float step = std::clamp(remaining, -kSubStep, kSubStep);
-    p[axis] += step;
-    if (mobBlocked(world, p)) {
-      p[axis] -= step;
-      return true;
-    }
-    remaining -= step;
-  }
-  return false;
+  return moveAxisInSteps(p, axis, distance, kSubStep,
+                         [&](glm::vec3 at) { return mobBlocked(world, at); });
 }
 
 glm::vec2 flat(glm::vec3 v) {
@@ -145,15 +132,7 @@ const MobTypeInfo& mobTypeInfo(uint8_t type) {
 }
 
 bool mobBlocked(const World& world, glm::vec3 c) {
-  const BlockRegistry& registry = blocks();
-  for (int y = cellOf(c.y - kMobHalfSize); y <= cellOf(c.y + kMobHalfSize); ++y) {
-    for (int z = cellOf(c.z - kMobHalfSize); z <= cellOf(c.z + kMobHalfSize); ++z) {
-      for (int x = cellOf(c.x - kMobHalfSize); x <= cellOf(c.x + kMobHalfSize); ++x) {
-        if (registry.blockDef(world.getBlock(x, y, z)).solid) return true;
-      }
-    }
-  }
-  return false;
+  return boxHitsSolid(world, c - glm::vec3(kMobHalfSize), c + glm::vec3(kMobHalfSize));
 }
 
 std::vector<Mob> spawnMobsAround(World& world, uint32_t seed, int count, glm::vec3 centre) {

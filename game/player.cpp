@@ -1,5 +1,7 @@
 #include "game/player.h"
 
+#include "game/collision.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -27,37 +29,11 @@ glm::vec3 normalisedOrZero(glm::vec3 v) {
   return length > 0.0f ? v / length : glm::vec3(0.0f);
 }
 
-// Moves one axis in sub-steps of at most 0.02; true when a solid block stopped it.
-bool moveAxis(const World& world, glm::vec3& position, int axis, float distance, bool& movedDown) {
-  float remaining = distance;
-  while (std::fabs(remaining) > 0.00001f) {
-    const float step = std::clamp(remaining, -kSubStep, kSubStep);
-    position[axis] += step;
-    if (bodyBlocked(world, position)) {
-      position[axis] -= step;
-      movedDown = step < 0.0f;
-      return true;
-    }
-    remaining -= step;
-  }
-  return false;
-}
-
 }  // namespace
 
 bool bodyBlocked(const World& world, glm::vec3 eye) {
-  const int x0 = cellOf(eye.x - kBodyHalfWidth), x1 = cellOf(eye.x + kBodyHalfWidth);
-  const int y0 = cellOf(eye.y - kEyeHeight), y1 = cellOf(eye.y + kBodyHeadroom);
-  const int z0 = cellOf(eye.z - kBodyHalfWidth), z1 = cellOf(eye.z + kBodyHalfWidth);
-  const BlockRegistry& registry = blocks();
-  for (int y = y0; y <= y1; ++y) {
-    for (int z = z0; z <= z1; ++z) {
-      for (int x = x0; x <= x1; ++x) {
-        if (registry.blockDef(world.getBlock(x, y, z)).solid) return true;
-      }
-    }
-  }
-  return false;
+  return boxHitsSolid(world, {eye.x - kBodyHalfWidth, eye.y - kEyeHeight, eye.z - kBodyHalfWidth},
+                      {eye.x + kBodyHalfWidth, eye.y + kBodyHeadroom, eye.z + kBodyHalfWidth});
 }
 
 bool bodyOverlapsCell(glm::vec3 eye, int x, int y, int z) {
@@ -115,10 +91,11 @@ int stepPlayer(Player& player, const World& world, float dt, const MovementInput
 
   const BlockId feet = blockAt(world, p.x, p.y - 0.9f, p.z);
   player.onGround = false;
+  auto blocked = [&](glm::vec3 at) { return bodyBlocked(world, at); };
   bool down = false;
-  moveAxis(world, p, 0, v.x * dt, down);
-  moveAxis(world, p, 2, v.z * dt, down);
-  if (moveAxis(world, p, 1, v.y * dt, down)) {
+  moveAxisInSteps(p, 0, v.x * dt, kSubStep, blocked);
+  moveAxisInSteps(p, 2, v.z * dt, kSubStep, blocked);
+  if (moveAxisInSteps(p, 1, v.y * dt, kSubStep, blocked, &down)) {
     v.y = 0.0f;
     if (down) player.onGround = true;
   }
