@@ -7,6 +7,7 @@
 #include "app/launch.h"
 #include "app/screenshot_mode.h"
 #include "app/selftest.h"
+#include "app/sounds.h"
 #include "app/window.h"
 #include "platform/ui_language.h"
 #include "ui/translations.h"
@@ -23,6 +24,8 @@ int runHeadless(const LaunchOptions& options) {
   switch (options.mode) {
     case RunMode::SelfTest:
       return runSelfTest();
+    case RunMode::NetTest:
+      return runNetTest();
     case RunMode::ModTest:
       return runModTest();
     default:
@@ -39,6 +42,8 @@ int runWindowed(const LaunchOptions& options) {
   }
   int status = 0;
   if (options.mode == RunMode::Play) {
+    SoundBank sounds;
+    synthesiseSounds(sounds);
     printBanner(stdout);
     waitUntilClosed(window);
   } else if (options.mode == RunMode::Screenshot) {
