@@ -1,0 +1,83 @@
+// orvane_png_check: the display tests' judge of a screenshot, and their maker of test
+// images.
+//   orvane_png_check check FILE   passes (status 0) when FILE has the chunks IHDR, tEXt x 3,
+//                                 eXIf, IDAT, IEND with valid checksums, and shows a real
+//                                 picture: at least 40 sampled colours and a luma range of
+//                                 at least 60.
+//   orvane_png_check make FILE W H  writes a W x H PNG of a colour ramp.
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "render/png_writer.h"
+#include "tests/render/png_test_support.h"
+
+namespace {
+
+int fail(const char* message) {
+  std::fprintf(stderr, "png_check: %s\n", message);
+  return 1;
+}
+
+int check(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return fail("cannot open the file");
+  const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
+  const auto chunks = parsePng(file);
+  const char* order[] = {"IHDR", "tEXt", "tEXt", "tEXt", "eXIf", "IDAT", "IEND"};
+  if (chunks.size() != 7) return fail("wrong number of chunks");
+  for (size_t i = 0; i < 7; ++i) {
+    if (chunks[i].type != order[i]) return fail("chunks out of order");
+    if (!chunks[i].crcOk) return fail("bad chunk checksum");
+  }
+  const uint32_t width = readBe32(&chunks[0].data[0]), height = readBe32(&chunks[0].data[4]);
+  if (chunks[0].data[8] != 8 || chunks[0].data[9] != 2) return fail("not 8-bit RGB");
+  const size_t rowBytes = size_t{width} * 3 + 1;
+  const auto raw = inflateIdat(chunks[5].data, rowBytes * height);
+  if (raw.size() != rowBytes * height) return fail("image data does not inflate to the size");
+  std::set<uint32_t> colours;
+  int minLuma = 255, maxLuma = 0;
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* row = &raw[y * rowBytes];
+    if (row[0] != 0) return fail("a row uses a filter other than 0");
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint8_t* p = row + 1 + x * 3;
+      const int luma = (54 * p[0] + 183 * p[1] + 19 * p[2]) >> 8;
+      minLuma = std::min(minLuma, luma);
+      maxLuma = std::max(maxLuma, luma);
+      if ((x + y) % 17 == 0) colours.insert(uint32_t{p[0]} << 16 | p[1] << 8 | p[2]);
+    }
+  }
+  std::printf("png_check: %ux%u colors=%zu luma %d..%d\n", width, height, colours.size(), minLuma,
+              maxLuma);
+  if (colours.size() < 40) return fail("fewer than 40 colours: a flat frame");
+  if (maxLuma - minLuma < 60) return fail("luma range under 60: a flat frame");
+  return 0;
+}
+
+int make(const char* path, uint32_t width, uint32_t height) {
+  std::vector<uint8_t> rgba(size_t{width} * height * 4);
+  for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<uint8_t>(i * 7);
+  const auto file = encodePng(width, height, rgba.data(), false, CaptureInfo{"t", "t"}, "t",
+                              "2026:01:01 00:00:00", nullptr);
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(file->data()),
+            static_cast<std::streamsize>(file->size()));
+  return out ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 2 ? argv[1] : "";
+  if (command == "check" && argc == 3) return check(argv[2]);
+  if (command == "make" && argc == 5) {
+    return make(argv[2], static_cast<uint32_t>(std::atoi(argv[3])),
+                static_cast<uint32_t>(std::atoi(argv[4])));
+  }
+  std::fprintf(stderr, "usage: orvane_png_check check FILE | make FILE WIDTH HEIGHT\n");
+  return 2;
+}

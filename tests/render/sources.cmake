@@ -1,0 +1,20 @@
+target_sources(orvane_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/png_writer_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/range_allocator_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scene_math_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/texture_set_test.cpp
+)
+target_link_libraries(orvane_tests PRIVATE orvane_render PkgConfig::LIBZIP PkgConfig::ZLIB)
+
+# Display tests: the screenshot mode under xvfb-run with lavapipe and the validation layer.
+if(ORVANE_APP)
+  add_executable(orvane_png_check ${CMAKE_CURRENT_LIST_DIR}/png_check.cpp)
+  orvane_target_defaults(orvane_png_check)
+  target_link_libraries(orvane_png_check PRIVATE orvane_render PkgConfig::ZLIB)
+  foreach(case scene badpacks nodevice)
+    add_test(NAME display.screenshot_${case}
+      COMMAND ${CMAKE_CURRENT_LIST_DIR}/screenshot_display.sh ${case} $<TARGET_FILE:orvane>
+              $<TARGET_FILE:orvane_png_check>)
+    set_tests_properties(display.screenshot_${case} PROPERTIES LABELS display)
+  endforeach()
+endif()
