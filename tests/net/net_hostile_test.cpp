@@ -1,0 +1,294 @@
+// Datagrams that no well-behaved peer sends: truncated at every length, with lying
+// counts, bad floats, foreign magic or version, unknown types. None of them may crash,
+// raise an event or change the session, not even its sequence numbers; the sanitizer
+// build runs these too.
+
+#include <cmath>
+#include <limits>
+#include <tuple>
+
+#include "net/net_session.h"
+#include "net/net_wire.h"
+#include "net_test_support.h"
+
+namespace {
+
+struct Sample {
+  uint8_t type;
+  std::vector<uint8_t> payload;
+};
+
+std::vector<uint8_t> mobEntry(float x) {
+  return Bytes().u32(7).f32(x).f32(2).f32(3).f32(0.5f).u8(1).u8(5).u8(1).b;
+}
+std::vector<uint8_t> dropEntry(float age) {
+  return Bytes().u32(8).f32(1).f32(2).f32(3).u16(4).u16(5).f32(age).b;
+}
+std::vector<uint8_t> batchEntry() {
+  return Bytes().u32(1).u32(2).u32(3).u16(4).u8(255).b;
+}
+
+// One valid payload of every type a client receives.
+std::vector<Sample> clientBound() {
+  return {
+      {2, Bytes().u32(2).u32(9).f32(1).f32(2).f32(3).f32(0.5f).u8(1).str("H").b},
+      {3, Bytes().str("no").b},
+      {5, Bytes().u16(2).raw(batchEntry()).raw(batchEntry()).b},
+      {7, Bytes().u32(1).f32(1).f32(2).f32(3).f32(4).f32(5).u8(1).u8(20).u8(0).b},
+      {8, Bytes().f32(0.5f).u8(1).b},
+      {9, Bytes().u8(2).raw(mobEntry(1)).raw(mobEntry(2)).b},
+      {10, Bytes().u8(2).raw(dropEntry(1)).raw(dropEntry(2)).b},
+      {11, Bytes().u32(5).str("Bob").b},
+      {12, Bytes().u32(5).b},
+      {13, Bytes().str("Bob").str("hi").b},
+      {14, Bytes().u32(1).u16(2).u16(3).b},
+      {17, Bytes().str("bye").b},
+      {19, Bytes().u32(0).b},
+  };
+}
+
+// One valid payload of every type a host receives.
+std::vector<Sample> hostBound() {
+  return {
+      {1, connectPayload("Eve")},
+      {6, Bytes().u32(1).u32(2).u32(3).u16(4).u8(1).b},
+      {7, Bytes().u32(1).f32(1).f32(2).f32(3).f32(4).f32(5).u8(1).u8(20).u8(0).b},
+      {13, Bytes().str("hi").b},
+      {15, Bytes().u32(3).b},
+      {16, Bytes().u32(4).b},
+      {17, Bytes().str("bye").b},
+      {18, Bytes().u32(0).b},
+  };
+}
+
+// Payloads that are complete but lie or carry what a receiver must refuse.
+std::vector<Sample> malformedForClient() {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  std::vector<Sample> s = {
+      {5, Bytes().u16(3).raw(batchEntry()).raw(batchEntry()).b},  // count above the entries
+      {5, Bytes().u16(513).raw(batchEntry()).b},
+      {9, Bytes().u8(3).raw(mobEntry(1)).raw(mobEntry(2)).b},
+      {9, Bytes().u8(1).raw(mobEntry(nan)).b},
+      {10, Bytes().u8(1).raw(dropEntry(inf)).b},
+      {2, Bytes().u32(2).u32(9).f32(nan).f32(2).f32(3).f32(0.5f).u8(1).str("H").b},
+      {7, Bytes().u32(1).f32(1).f32(-inf).f32(3).f32(4).f32(5).u8(1).u8(20).u8(0).b},
+      {8, Bytes().f32(nan).u8(1).b},
+      {13, Bytes().str("Bob").u16(500).str("hi").b},  // text length past the end
+      {1, connectPayload("Eve")},                     // host-bound types
+      {18, Bytes().u32(0).b},
+      {0, {}},
+      {20, Bytes().u32(1).b},
+      {255, Bytes().u32(1).b},
+  };
+  Bytes mobs41, drops41;
+  mobs41.u8(41);
+  drops41.u8(41);
+  for (int i = 0; i < 41; ++i) {
+    mobs41.raw(mobEntry(1));
+    drops41.raw(dropEntry(1));
+  }
+  s.push_back({9, mobs41.b});
+  s.push_back({10, drops41.b});
+  return s;
+}
+
+// Every strict prefix of each sample, reliable with `seq` and unreliable.
+std::vector<std::vector<uint8_t>> truncations(const std::vector<Sample>& samples, uint32_t seq) {
+  std::vector<std::vector<uint8_t>> out;
+  for (const Sample& s : samples) {
+    for (size_t n = 0; n < s.payload.size(); ++n) {
+      const std::vector<uint8_t> cut(s.payload.begin(), s.payload.begin() + n);
+      out.push_back(datagram(s.type, seq, 0, cut));
+      out.push_back(datagram(s.type, 0, 0, cut));
+    }
+  }
+  return out;
+}
+
+// Datagrams whose header alone disqualifies them.
+std::vector<std::vector<uint8_t>> badHeaders(uint8_t validType,
+                                             const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> magic = datagram(validType, 1, 0, payload);
+  magic[0] = 'X';
+  std::vector<uint8_t> oversized = datagram(validType, 1, 0, payload);
+  oversized.resize(1300, 0xAB);  // longer than the receive buffer
+  const std::vector<uint8_t> full = datagram(validType, 1, 0, payload);
+  return {magic,
+          datagram(validType, 1, 0, payload, 1),
+          datagram(validType, 1, 0, payload, 3),
+          oversized,
+          std::vector<uint8_t>(full.begin(), full.begin() + 18),
+          {},
+          {'O', 'V', 'N', 'P'}};
+}
+
+struct PeerState {
+  uint32_t playerId, nextRecvSeq, nextSendSeq;
+  size_t held, unacked, queue;
+  bool closed;
+  double lastHeard;
+  std::string name;
+  bool operator==(const PeerState&) const = default;
+};
+
+struct SessionState {
+  bool active;
+  uint32_t ownId;
+  int roundTripMs;
+  std::vector<PeerState> peers;
+  bool operator==(const SessionState&) const = default;
+};
+
+PeerState peerState(const NetPeer& p) {
+  return {p.playerId,     p.nextRecvSeq, p.nextSendSeq, p.held.size(), p.unacked.size(),
+          p.queue.size(), p.closed,      p.lastHeard,   p.name};
+}
+
+SessionState stateOf(const NetSession& s) {
+  SessionState st{s.active(), s.ownId(), s.roundTripMs(), {}};
+  if (s.isHost()) {
+    for (const NetPeer& p : s.peers()) st.peers.push_back(peerState(p));
+  } else {
+    st.peers.push_back(peerState(s.server()));
+  }
+  return st;
+}
+
+// Sends the datagrams a few at a time so that none is lost to a full socket buffer.
+void sendAll(RawPeer& from, const Ipv4Endpoint& to,
+             const std::vector<std::vector<uint8_t>>& datagrams, NetSession& receiver) {
+  for (size_t i = 0; i < datagrams.size(); ++i) {
+    from.send(to, datagrams[i]);
+    if (i % 64 == 63) settle({&receiver}, 2);
+  }
+  settle({&receiver}, 5);
+}
+
+void PrintTo(const SessionState& s, std::ostream* os) {
+  *os << "active=" << s.active << " own=" << s.ownId << " rtt=" << s.roundTripMs;
+  for (const PeerState& p : s.peers) {
+    *os << " [id=" << p.playerId << " recv=" << p.nextRecvSeq << " send=" << p.nextSendSeq
+        << " held=" << p.held << " unacked=" << p.unacked << " closed=" << p.closed
+        << " heard=" << p.lastHeard << " name=" << p.name << "]";
+  }
+}
+
+}  // namespace
+
+TEST(HostileDatagrams, ClientIgnoresTruncatedLyingAndForeignDatagrams) {
+  ManualClock clock;
+  RawPeer host;
+  NetSession client(clock.fn());
+  std::string error;
+  ASSERT_TRUE(client.connect(host.endpoint(), "Tester", error));
+  const Ipv4Endpoint at{kIpv4Loopback, client.localPort()};
+  settle({&client});
+  clock.now += 0.1;  // a later arrival would move lastHeard
+  const SessionState before = stateOf(client);
+
+  std::vector<std::vector<uint8_t>> junk = truncations(clientBound(), 1);
+  for (const Sample& s : malformedForClient()) {
+    junk.push_back(datagram(s.type, 1, 0, s.payload));
+    junk.push_back(datagram(s.type, 0, 0, s.payload));
+  }
+  for (std::vector<uint8_t>& d : badHeaders(12, Bytes().u32(5).b)) junk.push_back(std::move(d));
+  sendAll(host, at, junk, client);
+  RawPeer stranger;  // a valid message from anyone but the host
+  stranger.send(at, datagram(12, 1, 0, Bytes().u32(5).b));
+  settle({&client});
+
+  EXPECT_TRUE(client.takeEvents().empty());
+  EXPECT_EQ(stateOf(client), before);
+
+  host.send(at, datagram(12, 1, 0, Bytes().u32(77).b));  // sequence 1 is still unused
+  settle({&client});
+  const std::vector<NetEvent> events = client.takeEvents();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].kind, NetEventKind::PlayerLeft);
+  EXPECT_EQ(events[0].playerId, 77u);
+}
+
+TEST(HostileDatagrams, HostIgnoresTruncatedLyingAndForeignDatagrams) {
+  ManualClock clock;
+  NetSession host(clock.fn());
+  std::string error;
+  ASSERT_TRUE(host.startHost(0, error));
+  const Ipv4Endpoint at{kIpv4Loopback, host.localPort()};
+  RawPeer player, stranger;
+  player.send(at, datagram(1, 1, 0, connectPayload("Ann")));
+  settle({&host});
+  ASSERT_EQ(host.takeEvents().size(), 1u);
+  clock.now += 0.1;
+  const SessionState before = stateOf(host);
+
+  std::vector<std::vector<uint8_t>> junk = truncations(hostBound(), 2);
+  for (const Sample& s : clientBound()) {
+    if (s.type != 7 && s.type != 13 && s.type != 17) {  // those go both ways
+      junk.push_back(datagram(s.type, 2, 0, s.payload));
+    }
+  }
+  junk.push_back(datagram(20, 2, 0, Bytes().u32(1).b));
+  junk.push_back(
+      datagram(7, 0, 0, Bytes().u32(1).f32(NAN).f32(2).f32(3).f32(4).f32(5).u8(1).u8(20).u8(0).b));
+  for (std::vector<uint8_t>& d : badHeaders(6, hostBound()[1].payload)) junk.push_back(d);
+  sendAll(player, at, junk, host);
+
+  // A stranger is heard only through a complete, reliable Connect.
+  std::vector<std::vector<uint8_t>> strange = truncations({hostBound()[0]}, 1);
+  for (const Sample& s : hostBound()) {
+    if (s.type != 1) strange.push_back(datagram(s.type, 1, 0, s.payload));
+  }
+  strange.push_back(datagram(1, 0, 0, connectPayload("Eve")));
+  sendAll(stranger, at, strange, host);
+
+  for (const NetEvent& e : host.takeEvents()) ADD_FAILURE() << "event " << int(e.kind);
+  EXPECT_EQ(stateOf(host), before);
+
+  player.send(at, datagram(6, 2, 0, hostBound()[1].payload));
+  stranger.send(at, datagram(1, 1, 0, connectPayload("Eve")));
+  settle({&host});
+  const std::vector<NetEvent> events = host.takeEvents();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].kind, NetEventKind::EditRequest);
+  EXPECT_EQ(events[1].kind, NetEventKind::PeerJoined);
+  EXPECT_EQ(events[1].playerId, 3u) << "no player id was spent on the junk";
+}
+
+TEST(HostileDatagrams, MessagesFarAheadAreNotHeld) {
+  ManualClock clock;
+  RawPeer host;
+  NetSession client(clock.fn());
+  std::string error;
+  ASSERT_TRUE(client.connect(host.endpoint(), "Tester", error));
+  const Ipv4Endpoint at{kIpv4Loopback, client.localPort()};
+  for (uint32_t seq : {kHeldWindow, kHeldWindow + 1, 0xFFFFFFFFu}) {
+    host.send(at, datagram(12, seq, 0, Bytes().u32(seq).b));
+  }
+  settle({&client});
+  ASSERT_EQ(client.server().held.size(), 1u);
+  EXPECT_EQ(client.server().held.begin()->first, kHeldWindow);
+}
+
+TEST(WireLimits, BlockBatchOf512EntriesIsReadAnd513IsRefused) {
+  std::vector<BlockChange> changes(513, BlockChange{1, 2, 3, 4, 5});
+  std::vector<uint8_t> payload = encodeBlockBatch(changes.data(), 512);
+  std::optional<DecodedMessage> m =
+      decodeMessage(NetReceiver::Client, 5, payload.data(), payload.size());
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->event.changes.size(), 512u);
+  EXPECT_EQ(m->event.changes[511], changes[0]);
+
+  payload = encodeBlockBatch(changes.data(), 513);
+  EXPECT_FALSE(decodeMessage(NetReceiver::Client, 5, payload.data(), payload.size()));
+  payload = encodeBlockBatch(changes.data(), 78);
+  EXPECT_LE(payload.size(), kMaxPayloadBytes) << "the most entries one datagram carries";
+}
+
+TEST(WireLimits, TrailingBytesAfterTheLastFieldAreIgnored) {
+  std::vector<uint8_t> payload = Bytes().u32(5).u8(0xEE).u8(0xEE).b;
+  std::optional<DecodedMessage> m =
+      decodeMessage(NetReceiver::Client, 12, payload.data(), payload.size());
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->event.playerId, 5u);
+}
