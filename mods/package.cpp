@@ -25,19 +25,21 @@ struct ZipFileCloser {
 };
 
 // Reads an entry of `size` bytes whole. The size the archive declares is trusted for
-// nothing but the buffer: an entry that yields fewer or more bytes is refused.
+// nothing but the limit: memory grows with the bytes that really arrive, and an entry
+// that yields fewer or more bytes than declared is refused.
 bool readEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, std::string& out) {
   std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen_index(archive, index, 0));
   if (!file) return false;
-  out.resize(size);
-  zip_uint64_t done = 0;
-  while (done < size) {
-    const zip_int64_t got = zip_fread(file.get(), out.data() + done, size - done);
-    if (got <= 0) return false;
-    done += static_cast<zip_uint64_t>(got);
+  out.clear();
+  char chunk[65536];
+  for (;;) {
+    const zip_int64_t got = zip_fread(file.get(), chunk, sizeof(chunk));
+    if (got < 0) return false;
+    if (got == 0) break;
+    if (static_cast<zip_uint64_t>(got) > size - out.size()) return false;
+    out.append(chunk, static_cast<size_t>(got));
   }
-  char extra = 0;
-  return zip_fread(file.get(), &extra, 1) == 0;
+  return out.size() == size;
 }
 
 void writeFile(const fs::path& path, const std::string& bytes) {
