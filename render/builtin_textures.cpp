@@ -1,6 +1,9 @@
 // The procedural 16 x 16 block and creature textures used when no pack or mod supplies
 // an image. Every design mixes smooth value noise with integer-hash speckles and most
 // darken their outer rings so blocks read as separate cubes.
+//
+// Sections: noise and speckles, shared helpers, block designs (stone ... gravel),
+// creature and icon designs, the layer table (design), builtinTexel.
 
 #include <algorithm>
 #include <cmath>

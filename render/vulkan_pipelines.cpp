@@ -1,5 +1,8 @@
 // Shader modules, descriptor sets and graphics pipelines: the scene set and the two block
 // pipelines (opaque, translucent), and the post set with the composite and final passes.
+//
+// Sections: readSpirv and loadShader, createSceneDescriptors, createPipeline (shared
+// fixed-function state), createBlockPipelines, createPostPipelines, writePostSet.
 
 #include <cstdio>
 #include <cstring>

@@ -15,6 +15,7 @@ if(ORVANE_APP)
     add_test(NAME display.screenshot_${case}
       COMMAND ${CMAKE_CURRENT_LIST_DIR}/screenshot_display.sh ${case} $<TARGET_FILE:orvane>
               $<TARGET_FILE:orvane_png_check>)
-    set_tests_properties(display.screenshot_${case} PROPERTIES LABELS display)
+    # xvfb-run -a can race for a display number when started side by side.
+    set_tests_properties(display.screenshot_${case} PROPERTIES LABELS display RESOURCE_LOCK xvfb)
   endforeach()
 endif()
