@@ -5,6 +5,7 @@
 #   scene      the default scene is written to screenshots/ and is a real landscape
 #   badpacks   broken resource packs are reported and skipped; the picture still comes
 #   nodevice   no Vulkan driver: the start-up error and exit status 1, no crash
+#   unwritable a picture that cannot be saved is an error (status 1), not a success
 set -u
 case_name=$1 exe=$2 checker=$3
 command -v xvfb-run >/dev/null 2>&1 || { echo "screenshot_display: xvfb-run is missing" >&2; exit 1; }
@@ -49,6 +50,12 @@ case $case_name in
     [ "$status" = 1 ] || fail "exit status $status, wanted 1"
     grep -q '^vulkan: init failed: ' <<<"$output" || fail "no start-up error"
     [ ! -e screenshots/shot.png ] || fail "a picture was written"
+    ;;
+  unwritable)
+    run ./orvane --screenshot /proc/orvane-no-such-folder/shot.png
+    [ "$status" = 1 ] || fail "exit status $status, wanted 1"
+    grep -q '^capture: cannot open /proc/orvane-no-such-folder/shot.png$' <<<"$output" || fail "no capture error"
+    if grep -q '^\[validation\]' <<<"$output"; then fail "validation messages"; fi
     ;;
   *) fail "unknown case $case_name" ;;
 esac
