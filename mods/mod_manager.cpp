@@ -1,3 +1,11 @@
+// Loading mods and dispatching to them.
+//
+// Sections:
+//   call bodies    what runs inside each protected call: main.lua, the block, tick and
+//                  player handlers, commands
+//   loading        loadMods, createMod, unloadMods, the mod-list fingerprint
+//   dispatch       the five events and runModCommand
+
 #include "mods/mod_manager.h"
 
 #include <cstdio>
