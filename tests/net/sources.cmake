@@ -1,6 +1,9 @@
 target_sources(orvane_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/game_sync_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/net_fault_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/net_hostile_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/net_session_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/server_address_test.cpp
 )
 target_link_libraries(orvane_tests PRIVATE orvane_net)
 
