@@ -22,6 +22,15 @@
 // datagram from the peer; unacknowledged messages are resent unchanged every 0.32 s, at
 // most 12 times. Receivers handle reliable messages in sequence order, holding early
 // ones and dropping repeats. Queued messages wait while 128 are unacknowledged.
+// Acknowledgements ride on every datagram; there is no acknowledgement-only message.
+//
+// A conversation: the client's first reliable message is Connect (sequence 1); a host
+// hears an unknown address only through it. The host answers Reject ("Client and host
+// versions do not match", "Mod lists do not match") or, once the game accepts, Welcome,
+// the world record as BlockBatches, PlayerJoined for everyone present and Ready. The
+// client sends Ping every 0.2 s and the host answers with Pong. A host drops a client
+// after 15 s of silence, a client gives up after 12 s; whoever leaves sends Disconnect
+// "Disconnected" three times.
 //
 // Messages (C = client, H = host; rel = reliable, unrel = unreliable):
 //   1  Connect        C->H rel    u32 version (2), u32 mod-list hash, str16 player name
@@ -60,6 +69,13 @@
 // limit, or that carries a float that is not finite is dropped whole before it counts
 // for the reliability layer; so is a type the receiving end never gets. Bytes after the
 // last field are ignored.
+//
+// Sections of this file:
+//   1. Field writer and reader
+//   2. Reading the payloads each end receives
+//   3. The header
+//   4. Payload encoders
+//   5. decodeMessage
 
 #include "net/net_wire.h"
 
@@ -70,6 +86,8 @@
 namespace {
 
 constexpr uint8_t kMagic[4] = {'O', 'V', 'N', 'P'};
+
+// --- 1. Field writer and reader ---
 
 // Appends little-endian fields.
 class Writer {
@@ -152,6 +170,8 @@ class Reader {
   size_t pos_ = 0;
   bool ok_ = true;
 };
+
+// --- 2. Reading the payloads each end receives ---
 
 uint8_t clampByte(int v, int hi) {
   return static_cast<uint8_t>(std::clamp(v, 0, hi));
@@ -334,6 +354,8 @@ bool decodeForClient(NetMessageType type, Reader& r, DecodedMessage& m) {
 
 }  // namespace
 
+// --- 3. The header ---
+
 void writeHeader(std::vector<uint8_t>& out, NetMessageType type, uint32_t sequence, uint32_t ack) {
   out.insert(out.end(), kMagic, kMagic + 4);
   out.push_back(kProtocolVersion);
@@ -356,6 +378,8 @@ std::optional<DatagramHeader> readHeader(const uint8_t* data, size_t size) {
   h.ack = r.u32();
   return h;
 }
+
+// --- 4. Payload encoders ---
 
 std::vector<uint8_t> encodeConnect(uint32_t version, uint32_t modListHash,
                                    const std::string& name) {
@@ -493,6 +517,8 @@ std::vector<uint8_t> encodePickupGranted(int32_t dropId, uint16_t itemId, uint16
   w.u16(count);
   return w.take();
 }
+
+// --- 5. decodeMessage ---
 
 std::optional<DecodedMessage> decodeMessage(NetReceiver receiver, uint8_t type,
                                             const uint8_t* payload, size_t size) {
