@@ -94,13 +94,14 @@ TEST(MeshScheduler, StaleResultsAfterAResetAreDroppedAndQueuedAgain) {
   World world(kSeed);
   RecordingRenderer renderer;
   MeshScheduler s(2);
-  s.setRenderDistance(4);
-  world.ensureColumnsAround(0, 0, 6);  // nothing left to generate: updates only submit
+  constexpr int kReach = 8;
+  s.setRenderDistance(kReach);
+  world.ensureColumnsAround(0, 0, kReach + 1);  // nothing left to generate: updates only submit
   s.preload(world, renderer, 0, 0, 3);
   auto inFlightKeys = [&] {
     std::vector<ChunkKey> keys;
-    for (int dz = -4; dz <= 4; ++dz) {
-      for (int dx = -4; dx <= 4; ++dx) {
+    for (int dz = -kReach; dz <= kReach; ++dz) {
+      for (int dx = -kReach; dx <= kReach; ++dx) {
         for (int sy = 0; sy < 4; ++sy) {
           if (s.isInFlight({dx, sy, dz})) keys.push_back({dx, sy, dz});
         }
@@ -109,9 +110,10 @@ TEST(MeshScheduler, StaleResultsAfterAResetAreDroppedAndQueuedAgain) {
     return keys;
   };
   // An update collects whatever finished while it submitted; go on until some results
-  // are still out when it returns.
+  // are still out when it returns (the 960 queued sections give plenty of chances even
+  // on a busy machine).
   std::vector<ChunkKey> submitted;
-  for (int i = 0; i < 100 && submitted.empty(); ++i) {
+  for (int i = 0; i < 120 && submitted.empty(); ++i) {
     s.update(world, renderer, 0, 0);
     submitted = inFlightKeys();
   }
@@ -135,7 +137,8 @@ TEST(MeshScheduler, StaleResultsAfterAResetAreDroppedAndQueuedAgain) {
     EXPECT_FALSE(s.isMeshed(k));
   }
   // They are meshed again in the new epoch.
-  for (int frame = 0; frame < 5000 && s.meshedCount() < 81u * 4; ++frame) {
+  const size_t all = (2 * kReach + 1) * (2 * kReach + 1) * 4;
+  for (int frame = 0; frame < 5000 && s.meshedCount() < all; ++frame) {
     s.update(world, renderer, 0, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
