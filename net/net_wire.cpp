@@ -83,92 +83,40 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/byte_io.h"
+
 namespace {
 
 constexpr uint8_t kMagic[4] = {'O', 'V', 'N', 'P'};
 
 // --- 1. Field writer and reader ---
 
-// Appends little-endian fields.
-class Writer {
+// The protocol's conventions on top of the shared codec: texts travel as str16 (cut to
+// kMaxTextBytes when written), and a float that is not finite counts as a failed read.
+class Writer : public ByteWriter {
  public:
-  explicit Writer(size_t reserve = 0) { out_.reserve(reserve); }
-  void u8(uint8_t v) { out_.push_back(v); }
-  void u16(uint16_t v) {
-    out_.push_back(static_cast<uint8_t>(v));
-    out_.push_back(static_cast<uint8_t>(v >> 8));
-  }
-  void u32(uint32_t v) {
-    for (int i = 0; i < 4; ++i) out_.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  }
-  void i32(int32_t v) { u32(static_cast<uint32_t>(v)); }
-  void f32(float v) {
-    uint32_t bits;
-    std::memcpy(&bits, &v, 4);
-    u32(bits);
-  }
+  using ByteWriter::ByteWriter;
   void str16(const std::string& s) {
     const size_t n = std::min(s.size(), kMaxTextBytes);
     u16(static_cast<uint16_t>(n));
-    out_.insert(out_.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
+    bytes(s.data(), n);
   }
-  std::vector<uint8_t> take() { return std::move(out_); }
-
- private:
-  std::vector<uint8_t> out_;
 };
 
-// Reads little-endian fields; once a read runs past the end, every later read fails too
-// and ok() stays false.
-class Reader {
+class Reader : public ByteReader {
  public:
-  Reader(const uint8_t* data, size_t size) : p_(data), n_(size) {}
-  bool ok() const { return ok_; }
-  size_t remaining() const { return ok_ ? n_ - pos_ : 0; }
-  uint8_t u8() { return have(1) ? p_[pos_++] : 0; }
-  uint16_t u16() {
-    if (!have(2)) return 0;
-    const uint16_t v = static_cast<uint16_t>(p_[pos_] | (p_[pos_ + 1] << 8));
-    pos_ += 2;
-    return v;
-  }
-  uint32_t u32() {
-    if (!have(4)) return 0;
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(p_[pos_ + i]) << (8 * i);
-    pos_ += 4;
-    return v;
-  }
-  int32_t i32() { return static_cast<int32_t>(u32()); }
-  // A float that is not finite counts as a failed read.
+  using ByteReader::ByteReader;
   float f32() {
-    const uint32_t bits = u32();
-    float v;
-    std::memcpy(&v, &bits, 4);
-    if (!std::isfinite(v)) {
-      ok_ = false;
-      return 0;
-    }
-    return v;
+    const float v = ByteReader::f32();
+    if (std::isfinite(v)) return v;
+    fail();
+    return 0;
   }
   std::string str16() {
     const size_t n = u16();
-    if (!have(n)) return {};
-    std::string s(reinterpret_cast<const char*>(p_ + pos_), n);
-    pos_ += n;
-    return s;
+    const uint8_t* text = bytes(n);
+    return text ? std::string(reinterpret_cast<const char*>(text), n) : std::string();
   }
-
- private:
-  bool have(size_t count) {
-    if (ok_ && n_ - pos_ >= count) return true;
-    ok_ = false;
-    return false;
-  }
-  const uint8_t* p_;
-  size_t n_;
-  size_t pos_ = 0;
-  bool ok_ = true;
 };
 
 // --- 2. Reading the payloads each end receives ---

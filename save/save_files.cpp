@@ -35,6 +35,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/byte_io.h"
+
 namespace {
 
 constexpr char kWorldMagic[8] = {'O', 'R', 'V', 'A', 'W', 'R', 'L', 'D'};
@@ -42,79 +44,25 @@ constexpr char kPlayerMagic[8] = {'O', 'R', 'V', 'A', 'P', 'L', 'Y', 'R'};
 constexpr uint32_t kWriteVersion = 2;
 constexpr uint32_t kMaxMobs = 100000, kMaxDrops = 100000, kMaxEdits = 50000000, kMaxSlots = 4096;
 
-// --- Bytes out ---
+using Writer = ByteWriter;
 
-class Writer {
+// The save files' checks on top of the shared codec: the magic, and list counts that
+// the rest of the file must be able to hold.
+class Reader : public ByteReader {
  public:
-  explicit Writer(size_t reserve) { bytes_.reserve(reserve); }
-  void raw(const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    bytes_.insert(bytes_.end(), p, p + size);
-  }
-  void u8(uint8_t v) { bytes_.push_back(v); }
-  void u16(uint16_t v) { little(v, 2); }
-  void u32(uint32_t v) { little(v, 4); }
-  void i32(int32_t v) { little(static_cast<uint32_t>(v), 4); }
-  void f32(float v) {
-    uint32_t bits;
-    std::memcpy(&bits, &v, 4);
-    little(bits, 4);
-  }
-  std::vector<uint8_t> take() { return std::move(bytes_); }
-
- private:
-  void little(uint32_t v, int size) {
-    for (int i = 0; i < size; ++i) bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  }
-  std::vector<uint8_t> bytes_;
-};
-
-// --- Bytes in ---
-
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool ok() const { return ok_; }
-  size_t remaining() const { return ok_ ? size_ - pos_ : 0; }
+  using ByteReader::ByteReader;
   bool magic(const char (&expected)[8]) {
-    if (!need(8) || std::memcmp(data_ + pos_, expected, 8) != 0) return ok_ = false;
-    pos_ += 8;
-    return true;
-  }
-  uint8_t u8() { return need(1) ? data_[pos_++] : 0; }
-  uint16_t u16() { return static_cast<uint16_t>(little(2)); }
-  uint32_t u32() { return little(4); }
-  int32_t i32() { return static_cast<int32_t>(little(4)); }
-  float f32() {
-    const uint32_t bits = little(4);
-    float v;
-    std::memcpy(&v, &bits, 4);
-    return v;
+    const uint8_t* found = bytes(8);
+    if (found == nullptr || std::memcmp(found, expected, 8) != 0) fail();
+    return ok();
   }
   // A list count: false (and the reader fails) above `limit` or when the rest of the
   // data cannot hold `count` elements of `elementSize` bytes.
   bool count(uint32_t& n, uint32_t limit, size_t elementSize) {
     n = u32();
-    if (!ok_ || n > limit || n > remaining() / elementSize) ok_ = false;
-    return ok_;
+    if (!ok() || n > limit || n > remaining() / elementSize) fail();
+    return ok();
   }
-
- private:
-  bool need(size_t n) {
-    if (!ok_ || size_ - pos_ < n) ok_ = false;
-    return ok_;
-  }
-  uint32_t little(int n) {
-    if (!need(static_cast<size_t>(n))) return 0;
-    uint32_t v = 0;
-    for (int i = 0; i < n; ++i) v |= static_cast<uint32_t>(data_[pos_ + i]) << (8 * i);
-    pos_ += static_cast<size_t>(n);
-    return v;
-  }
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-  bool ok_ = true;
 };
 
 bool readVersion(Reader& in, uint32_t& version) {
@@ -190,7 +138,7 @@ bool readFile(std::string_view name, const char* fileName, const std::string& sa
 
 std::vector<uint8_t> encodeWorldSave(const SavedWorld& world) {
   Writer out(32 + world.mobs.size() * 37 + world.drops.size() * 20 + world.edits.size() * 15);
-  out.raw(kWorldMagic, 8);
+  out.bytes(kWorldMagic, 8);
   out.u32(kWriteVersion);
   out.u32(world.seed);
   out.f32(world.timeOfDay);
@@ -225,7 +173,7 @@ std::vector<uint8_t> encodeWorldSave(const SavedWorld& world) {
 
 std::vector<uint8_t> encodePlayerSave(const SavedPlayer& player) {
   Writer out(40 + player.slots.size() * 4);
-  out.raw(kPlayerMagic, 8);
+  out.bytes(kPlayerMagic, 8);
   out.u32(kWriteVersion);
   for (float f : {player.x, player.y, player.z, player.yaw, player.pitch}) out.f32(f);
   out.u8(player.flying ? 1 : 0);
