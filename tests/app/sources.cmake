@@ -15,4 +15,6 @@ if(ORVANE_APP)
     $<TARGET_FILE:orvane>)
   set_tests_properties(mode.selftest mode.selftest_chinese mode.no_display mode.window_opens
     PROPERTIES LABELS mode)
+  # Parallel xvfb-run -a calls can race for the same display number.
+  set_tests_properties(mode.window_opens PROPERTIES RESOURCE_LOCK xvfb)
 endif()

@@ -1,18 +1,16 @@
 #pragma once
-// A renderer that draws nothing and remembers what it was given.
+// A renderer that draws nothing and remembers the chunk meshes it was given.
 
 #include <map>
 #include <tuple>
 
-#include "render/renderer.h"
+#include "render/null_renderer.h"
 
-class RecordingRenderer : public Renderer {
+class RecordingRenderer : public NullRenderer {
  public:
   using Key = std::tuple<int, int, int>;
   static Key keyOf(ChunkKey k) { return {k.cx, k.sy, k.cz}; }
 
-  bool init(GLFWwindow*, bool) override { return true; }
-  void shutdown() override {}
   void setChunkMesh(ChunkKey chunk, const ChunkMesh& mesh) override {
     opaque[keyOf(chunk)] = mesh.indices.size();
     ++meshCalls;
@@ -29,14 +27,6 @@ class RecordingRenderer : public Renderer {
     opaque.clear();
     translucent.clear();
   }
-  void setModelMesh(int, const ChunkMesh&) override {}
-  void setParticleMesh(const ChunkMesh&) override {}
-  void setLighting(float, float, glm::vec3) override {}
-  void setRenderToggles(bool, bool) override {}
-  void onFramebufferResized() override {}
-  void beginUiFrame() override {}
-  void drawFrame(const glm::mat4&, glm::vec3, const std::vector<EntityInstance>&,
-                 const std::vector<EntityInstance>&) override {}
 
   bool has(ChunkKey k) const { return opaque.count(keyOf(k)) > 0; }
 
