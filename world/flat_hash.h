@@ -11,7 +11,11 @@
 #include <utility>
 #include <vector>
 
-template <class K, class V, class Hash = std::hash<K>, class Eq = std::equal_to<K>>
+// MaxLoadPercent trades memory for probe length: misses probe about
+// (1 + 1 / (1 - load)^2) / 2 slots, so tables that are asked mostly about absent keys
+// (searches) want it lower; big long-lived tables want it higher for cache density.
+template <class K, class V, class Hash = std::hash<K>, class Eq = std::equal_to<K>,
+          size_t MaxLoadPercent = 75>
 class FlatHashMap {
  public:
   struct value_type {
@@ -139,9 +143,8 @@ class FlatHashMap {
   }
 
  private:
-  // Linear probing degrades fast past half full (a miss at 7/8 load probes ~30 slots),
-  // and misses are common: most lookups ask about positions not yet seen.
-  static constexpr size_t kMaxLoadNum = 1, kMaxLoadDen = 2;
+  static constexpr size_t kMaxLoadNum = MaxLoadPercent, kMaxLoadDen = 100;
+  static_assert(MaxLoadPercent >= 10 && MaxLoadPercent <= 90);
 
   size_t home(const K& key) const {
     return static_cast<size_t>((static_cast<uint64_t>(hash_(key)) * 0x9E3779B97F4A7C15ull) >>

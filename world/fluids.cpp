@@ -61,18 +61,43 @@ class CachedReader {
 
 // --- Queues --------------------------------------------------------------------------
 
+// Which queues hold a key: one table for both, so an air position costs one lookup.
+enum : uint8_t { kInWaterQueue = 1, kInLavaQueue = 2 };
+
+void World::queueFluidKey(BlockKey key, BlockId id) {
+  const uint8_t wanted = id == kBlockAir     ? (kInWaterQueue | kInLavaQueue)
+                         : id == kBlockWater ? kInWaterQueue
+                         : id == kBlockLava  ? kInLavaQueue
+                                             : 0;
+  if (wanted == 0) return;
+  uint8_t& queued = fluidQueued_[key];
+  const uint8_t added = wanted & ~queued;
+  queued |= wanted;
+  if (added & kInWaterQueue) waterQueue_.push_back(key);
+  if (added & kInLavaQueue) lavaQueue_.push_back(key);
+}
+
 void World::scheduleFluid(int x, int y, int z) {
   if (!fluidEnabled_ || !insideWorld(x, y, z)) return;
-  const BlockId id = getBlock(x, y, z);
-  const BlockKey key = blockKey(x, y, z);
-  if ((id == kBlockWater || id == kBlockAir) && waterQueued_.insert(key))
-    waterQueue_.push_back(key);
-  if ((id == kBlockLava || id == kBlockAir) && lavaQueued_.insert(key)) lavaQueue_.push_back(key);
+  queueFluidKey(blockKey(x, y, z), getBlock(x, y, z));
 }
 
 void World::scheduleFluidAround(int x, int y, int z) {
-  scheduleFluid(x, y, z);
-  for (const Dir& d : kSixDirs) scheduleFluid(x + d.dx, y + d.dy, z + d.dz);
+  if (!fluidEnabled_ || !insideWorld(x, y, z)) return;
+  // Most neighbours share the centre's chunk: read them from it directly.
+  const Chunk* chunk = findChunk(chunkKeyOf(x, y, z));
+  const int lx = floorMod16(x), ly = floorMod16(y), lz = floorMod16(z);
+  queueFluidKey(blockKey(x, y, z), chunk ? chunk->at(lx, ly, lz) : kBlockAir);
+  for (const Dir& d : kSixDirs) {
+    const int nx = lx + d.dx, ny = ly + d.dy, nz = lz + d.dz;
+    const bool inside = nx >= 0 && nx < 16 && ny >= 0 && ny < 16 && nz >= 0 && nz < 16;
+    if (!inside) {
+      scheduleFluid(x + d.dx, y + d.dy, z + d.dz);
+    } else if (insideWorld(x + d.dx, y + d.dy, z + d.dz)) {
+      queueFluidKey(blockKey(x + d.dx, y + d.dy, z + d.dz),
+                    chunk ? chunk->at(nx, ny, nz) : kBlockAir);
+    }
+  }
 }
 
 void World::setFluidSimulation(bool on) {
@@ -80,8 +105,7 @@ void World::setFluidSimulation(bool on) {
   if (on) return;
   waterQueue_.clear();
   lavaQueue_.clear();
-  waterQueued_.clear();
-  lavaQueued_.clear();
+  fluidQueued_.clear();
 }
 
 void World::tick(float dt) {
@@ -89,20 +113,23 @@ void World::tick(float dt) {
   lavaTimer_ += dt;
   if (waterTimer_ >= kWaterStepSeconds) {
     waterTimer_ = 0.0f;
-    runFluidStep(waterQueue_, waterQueued_, kWaterKeysPerStep);
+    runFluidStep(waterQueue_, kInWaterQueue, kWaterKeysPerStep);
   }
   if (lavaTimer_ >= kLavaStepSeconds) {
     lavaTimer_ = 0.0f;
-    runFluidStep(lavaQueue_, lavaQueued_, kLavaKeysPerStep);
+    runFluidStep(lavaQueue_, kInLavaQueue, kLavaKeysPerStep);
   }
 }
 
-void World::runFluidStep(std::deque<BlockKey>& queue, FlatHashSet<BlockKey>& queued, int limit) {
+void World::runFluidStep(std::deque<BlockKey>& queue, uint8_t queueBit, int limit) {
   processed_.clear();
   for (int i = 0; i < limit && !queue.empty(); ++i) {
     const BlockKey key = queue.front();
     queue.pop_front();
-    queued.erase(key);
+    if (uint8_t* queued = fluidQueued_.lookup(key)) {
+      *queued &= static_cast<uint8_t>(~queueBit);
+      if (*queued == 0) fluidQueued_.erase(key);
+    }
     if (processed_.contains(key)) continue;
     const BlockPos p = unpackBlockKey(key);
     processFluidCell(p.x, p.y, p.z);
@@ -164,7 +191,8 @@ void World::recomputeFluidBody(int x0, int y0, int z0, BlockId fluid) {
   // source, or a position the candidate test turned down (which a visit may still find
   // to be a source).
   enum : uint8_t { kRegion = 1, kSource = 2, kRejected = 3 };
-  FlatHashMap<BlockKey, uint8_t> known;
+  // Mostly asked about positions not seen yet: kept at most half full.
+  FlatHashMap<BlockKey, uint8_t, std::hash<BlockKey>, std::equal_to<BlockKey>, 50> known;
   std::vector<BlockPos> sources, queue, region;
   size_t head = 0;
   auto isRegion = [&](BlockKey key) {
@@ -219,7 +247,7 @@ void World::recomputeFluidBody(int x0, int y0, int z0, BlockId fluid) {
   }
 
   // 2. Distances.
-  FlatHashMap<BlockKey, uint8_t> distance;
+  FlatHashMap<BlockKey, uint8_t, std::hash<BlockKey>, std::equal_to<BlockKey>, 50> distance;
   std::vector<BlockPos> open;
   auto offer = [&](int x, int y, int z, uint8_t d) {
     if (!insideWorld(x, y, z)) return;

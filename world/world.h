@@ -139,10 +139,13 @@ class World {
   void markDirty(int x, int y, int z);
   void generateColumn(int cx, int cz);
   void setFlowLevel(int x, int y, int z, uint8_t level);
-  void runFluidStep(std::deque<BlockKey>& queue, FlatHashSet<BlockKey>& queued, int limit);
+  void queueFluidKey(BlockKey key, BlockId id);
+  void runFluidStep(std::deque<BlockKey>& queue, uint8_t queueBit, int limit);
   void quenchAround(int x, int y, int z);
 
-  FlatHashMap<ChunkKey, std::unique_ptr<Chunk>> chunks_;
+  // Every block read looks here first: kept at most half full for short probes.
+  FlatHashMap<ChunkKey, std::unique_ptr<Chunk>, std::hash<ChunkKey>, std::equal_to<ChunkKey>, 50>
+      chunks_;
   WorldEdits edits_;
   // Per column, the keys of its positions in the edit record, each appended once.
   FlatHashMap<ColumnKey, std::vector<BlockKey>> columnEdits_;
@@ -158,8 +161,8 @@ class World {
   Chunk* generatingSections_[kSectionsPerColumn] = {};
 
   std::deque<BlockKey> waterQueue_, lavaQueue_;
-  FlatHashSet<BlockKey> waterQueued_, lavaQueued_;
-  FlatHashSet<BlockKey> processed_;  // handled during the current step
+  FlatHashMap<BlockKey, uint8_t> fluidQueued_;  // which of the two queues hold a key
+  FlatHashSet<BlockKey> processed_;             // handled during the current step
   float waterTimer_ = 0.0f, lavaTimer_ = 0.0f;
   bool fluidEnabled_ = true;
 
