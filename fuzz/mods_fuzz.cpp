@@ -13,12 +13,27 @@
 
 namespace fs = std::filesystem;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const fs::path root = [] {
+namespace {
+
+// A scratch folder for the whole run, removed when the fuzzer exits.
+struct ScratchFolder {
+  fs::path path;
+  ScratchFolder() {
     std::string pattern = (fs::temp_directory_path() / "orvane-fuzz-mods-XXXXXX").string();
     if (!mkdtemp(pattern.data())) std::abort();
-    return fs::path(pattern);
-  }();
+    path = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const ScratchFolder scratch;
+  const fs::path& root = scratch.path;
   const fs::path archive = root / "input.zip";
   const fs::path out = root / "box" / "out";
   {
