@@ -5,6 +5,7 @@
 #include "app/banner.h"
 #include "app/headless_modes.h"
 #include "app/launch.h"
+#include "app/play_mode.h"
 #include "app/screenshot_mode.h"
 #include "app/selftest.h"
 #include "app/sounds.h"
@@ -42,10 +43,7 @@ int runWindowed(const LaunchOptions& options) {
   }
   int status = 0;
   if (options.mode == RunMode::Play) {
-    SoundBank sounds;
-    synthesiseSounds(sounds);
-    printBanner(stdout);
-    waitUntilClosed(window);
+    status = runPlayMode(window);
   } else if (options.mode == RunMode::Screenshot) {
     status = runScreenshotMode(window, options);
   } else {

@@ -36,7 +36,3 @@ GLFWwindow* createGameWindow(bool visible) {
 void destroyGameWindow(GLFWwindow* window) {
   if (window != nullptr) glfwDestroyWindow(window);
 }
-
-void waitUntilClosed(GLFWwindow* window) {
-  while (!glfwWindowShouldClose(window)) glfwWaitEvents();
-}

@@ -14,5 +14,3 @@ void shutdownWindowSystem();
 GLFWwindow* createGameWindow(bool visible);
 void destroyGameWindow(GLFWwindow* window);
 
-// Runs until the window is asked to close, handling its events.
-void waitUntilClosed(GLFWwindow* window);

@@ -3,6 +3,7 @@
 // its implementation; tests use recording stand-ins. All calls come from the main thread.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <glm/glm.hpp>
@@ -11,6 +12,7 @@
 #include "world/coords.h"
 
 struct GLFWwindow;
+struct CaptureInfo;
 
 // One drawn entity or particle (32 bytes): the renderer only reads it.
 struct EntityInstance {
@@ -55,4 +57,14 @@ class Renderer {
   virtual void drawFrame(const glm::mat4& viewProjection, glm::vec3 cameraPosition,
                          const std::vector<EntityInstance>& entities,
                          const std::vector<EntityInstance>& particles) = 0;
+  // Draws one frame into a PNG at `path` instead of presenting it; false when it could
+  // not be written (renderers without pictures always say so).
+  virtual bool captureFrame(const glm::mat4& viewProjection, glm::vec3 cameraPosition,
+                            const std::vector<EntityInstance>& entities,
+                            const std::vector<EntityInstance>& particles, const std::string& path,
+                            const CaptureInfo& info) {
+    (void)viewProjection, (void)cameraPosition, (void)entities, (void)particles, (void)path,
+        (void)info;
+    return false;
+  }
 };

@@ -86,7 +86,7 @@ class VulkanRenderer : public Renderer {
   bool captureFrame(const glm::mat4& viewProjection, glm::vec3 cameraPosition,
                     const std::vector<EntityInstance>& entities,
                     const std::vector<EntityInstance>& particles, const std::string& path,
-                    const CaptureInfo& info);
+                    const CaptureInfo& info) override;
 
   // Chunk meshes (opaque and translucent) drawn by the last scene pass.
   int drawnChunkCount() const { return drawnChunks_; }

@@ -1,0 +1,582 @@
+#include "app/frame_loop.h"
+
+// Sections: window events | keys | chat line | simulation | network | camera and
+// drawing | the pass
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "game/commands.h"
+#include "game/environment.h"
+#include "game/interaction.h"
+#include "game/lifecycle.h"
+#include "game/models.h"
+#include "platform/program_folder.h"
+#include "platform/version.h"
+#include "render/png_writer.h"
+#include "render/renderer.h"
+
+namespace {
+
+constexpr float kMaxStep = 0.1f;
+constexpr float kDoubleTapWindow = 0.32f;
+constexpr float kBackspaceDelay = 0.4f;
+constexpr float kBackspaceRepeat = 0.045f;
+
+bool playingFree(const Game& game) {
+  return game.screen == ScreenPlaying && !game.chat.open && !game.inventory.open;
+}
+
+bool edge(const Game& game, const InputRecord& input, int key) {
+  const bool before = key < static_cast<int>(game.input.keys.size()) && game.input.keys[key];
+  return input.down(key) && !before;
+}
+
+// --- Window events ---------------------------------------------------------------------
+
+void openChat(Game& game, const char* text, bool talking) {
+  game.chat.open = true;
+  game.chat.talking = talking;
+  game.chat.input = text;
+  game.chat.historyCursor = -1;
+  game.input.cursorValid = false;
+}
+
+void closeChat(Game& game) {
+  game.chat.open = false;
+  game.chat.talking = false;
+  game.chat.input.clear();
+}
+
+void appendToChat(Game& game, uint32_t c) {
+  if (c >= 32 && c <= 126 && game.chat.input.size() < kChatInputLimit) {
+    game.chat.input.push_back(static_cast<char>(c));
+  }
+}
+
+void applyCursor(Game& game, const InputRecord& input) {
+  for (size_t i = 0; i < input.cursorX.size(); ++i) {
+    if (!playingFree(game)) {
+      game.input.cursorValid = false;
+      continue;
+    }
+    if (game.input.cursorValid) {
+      game.player.mouseSensitivity = game.settings.mouseSensitivity;
+      look(game.player, static_cast<float>(input.cursorX[i] - game.input.cursorX),
+           static_cast<float>(input.cursorY[i] - game.input.cursorY));
+    }
+    game.input.cursorValid = true;
+    game.input.cursorX = input.cursorX[i];
+    game.input.cursorY = input.cursorY[i];
+  }
+}
+
+void applyScroll(Game& game, const InputRecord& input) {
+  for (double offset : input.scroll) {
+    if (!playingFree(game) || offset == 0.0) continue;
+    Inventory& items = game.inventory.items;
+    items.select((items.selected + (offset > 0 ? kHotbarSlots - 1 : 1)) % kHotbarSlots);
+  }
+}
+
+void applyCharacters(Game& game, const InputRecord& input) {
+  for (uint32_t c : input.characters) {
+    if (game.screen != ScreenPlaying || game.inventory.open) continue;
+    if (game.chat.open) {
+      appendToChat(game, c);
+    } else if (c == '/' || c == '^') {
+      openChat(game, "/", false);
+    } else if (c == 't' || c == 'T') {
+      openChat(game, "", true);
+    }
+  }
+}
+
+// --- Chat line -------------------------------------------------------------------------
+
+void sendChat(Game& game) {
+  const std::string text = game.chat.input;
+  closeChat(game);
+  if (text.empty()) return;
+  if (text[0] == '/') {
+    runCommand(game, text);
+    return;
+  }
+  if (game.net.session && game.net.role == NetClient) {
+    game.net.session->sendChat(text);
+  } else if (game.net.session && game.net.role == NetHost) {
+    game.net.session->broadcastChat(game.net.playerName, text, 0);
+  }
+  addMessagef(game, "You: %s", text.c_str());
+}
+
+void paste(Game& game, const std::string& clipboard) {
+  for (char raw : clipboard) {
+    if (game.chat.input.size() >= kChatInputLimit) break;
+    const unsigned char c = static_cast<unsigned char>(raw);
+    if (c == '\r') continue;
+    appendToChat(game, c == '\t' || c == '\n' ? ' ' : c);
+  }
+}
+
+void browseHistory(Game& game, bool older) {
+  ChatState& chat = game.chat;
+  if (chat.history.empty()) return;
+  const int newest = static_cast<int>(chat.history.size()) - 1;
+  if (older) {
+    chat.historyCursor = chat.historyCursor < 0 ? newest : std::max(0, chat.historyCursor - 1);
+    chat.input = chat.history[chat.historyCursor];
+  } else if (chat.historyCursor >= 0) {
+    if (++chat.historyCursor > newest) {
+      chat.historyCursor = -1;
+      chat.input.clear();
+    } else {
+      chat.input = chat.history[chat.historyCursor];
+    }
+  }
+}
+
+void handleBackspace(Game& game, const InputRecord& input, float dt) {
+  ChatState& chat = game.chat;
+  if (!input.down(GLFW_KEY_BACKSPACE)) {
+    chat.backspaceHeld = 0.0f;
+    return;
+  }
+  if (edge(game, input, GLFW_KEY_BACKSPACE)) {
+    if (!chat.input.empty()) chat.input.pop_back();
+    chat.backspaceHeld = 0.0f;
+    chat.backspaceRepeat = 0.0f;
+    return;
+  }
+  chat.backspaceHeld += dt;
+  if (chat.backspaceHeld < kBackspaceDelay) return;
+  chat.backspaceRepeat += dt;
+  while (chat.backspaceRepeat >= kBackspaceRepeat) {
+    chat.backspaceRepeat -= kBackspaceRepeat;
+    if (!chat.input.empty()) chat.input.pop_back();
+  }
+}
+
+void handleChatKeys(Game& game, const InputRecord& input, float dt) {
+  if (!game.chat.open) return;
+  if (edge(game, input, GLFW_KEY_ENTER) || edge(game, input, GLFW_KEY_KP_ENTER)) {
+    sendChat(game);
+    return;
+  }
+  handleBackspace(game, input, dt);
+  const bool ctrl = input.down(GLFW_KEY_LEFT_CONTROL) || input.down(GLFW_KEY_RIGHT_CONTROL);
+  if (ctrl && edge(game, input, GLFW_KEY_V)) paste(game, input.clipboard);
+  if (edge(game, input, GLFW_KEY_UP)) browseHistory(game, true);
+  if (edge(game, input, GLFW_KEY_DOWN)) browseHistory(game, false);
+  if (edge(game, input, GLFW_KEY_TAB)) game.chat.input = completeCommand(game.chat.input);
+}
+
+// --- Keys ------------------------------------------------------------------------------
+
+void toggleFlying(Game& game) {
+  game.player.flying = !game.player.flying;
+  game.player.velocity.y = 0.0f;
+  addMessage(game, game.player.flying ? "Flying" : "Flight off");
+}
+
+void handleKeys(Game& game, const InputRecord& input, float dt) {
+  const bool playing = game.screen == ScreenPlaying;
+  if (edge(game, input, GLFW_KEY_ESCAPE)) {
+    if (game.chat.open) {
+      closeChat(game);
+    } else if (game.inventory.open) {
+      returnCursorStack(game.inventory.items, game.inventory.cursor);
+      game.inventory.open = false;
+    } else if (game.screen == ScreenPlaying) {
+      setScreen(game, ScreenPaused);
+    } else if (game.screen == ScreenPaused) {
+      setScreen(game, ScreenPlaying);
+    }
+  }
+  if (playing && !game.chat.open && edge(game, input, GLFW_KEY_E)) {
+    if (game.inventory.open) {
+      returnCursorStack(game.inventory.items, game.inventory.cursor);
+      game.inventory.open = false;
+    } else if (game.player.gameMode == GameModeSurvival) {
+      game.inventory.open = true;
+    } else {
+      addMessage(game, "Inventory is only used in Survival mode");
+    }
+  }
+  if (!game.chat.open && edge(game, input, GLFW_KEY_F3)) {
+    game.flags.debugOverlay = !game.flags.debugOverlay;
+  }
+  if (playingFree(game) && edge(game, input, GLFW_KEY_F4)) {
+    if (input.down(GLFW_KEY_F3)) {
+      setGameMode(game, static_cast<uint8_t>((game.player.gameMode + 1) % 3));
+    } else {
+      toggleSpectator(game);
+    }
+  }
+  if (playingFree(game) && edge(game, input, GLFW_KEY_M)) {
+    game.flags.minimap = !game.flags.minimap;
+    addMessage(game, game.flags.minimap ? "Minimap on" : "Minimap off");
+  }
+  if (playing && edge(game, input, GLFW_KEY_F2)) game.flags.screenshotRequested = true;
+  handleChatKeys(game, input, dt);
+  const bool creative = game.player.gameMode == GameModeCreative;
+  if (playing && !game.chat.open && creative && edge(game, input, GLFW_KEY_F)) toggleFlying(game);
+  if (playingFree(game) && creative && edge(game, input, GLFW_KEY_SPACE)) {
+    const double last = game.input.lastSpacePress;
+    if (last >= 0.0 && game.clock - last <= kDoubleTapWindow) {
+      toggleFlying(game);
+      game.input.lastSpacePress = -1.0;
+    } else {
+      game.input.lastSpacePress = game.clock;
+    }
+  }
+}
+
+// --- Simulation ------------------------------------------------------------------------
+
+void selectHotbar(Game& game, const InputRecord& input) {
+  for (int slot = 0; slot < kHotbarSlots; ++slot) {
+    if (input.down(GLFW_KEY_1 + slot)) game.inventory.items.select(slot);
+  }
+}
+
+MovementInput movementWish(const Game& game, const InputRecord& input) {
+  const Player& player = game.player;
+  const float yaw = glm::radians(player.yaw);
+  const bool flying = player.flying || player.gameMode == GameModeSpectator;
+  const glm::vec3 forward =
+      player.flying ? facingDirection(player) : glm::vec3(std::cos(yaw), 0.0f, std::sin(yaw));
+  const glm::vec3 right(-std::sin(yaw), 0.0f, std::cos(yaw));
+  MovementInput move;
+  if (input.down(GLFW_KEY_W)) move.wish += forward;
+  if (input.down(GLFW_KEY_S)) move.wish -= forward;
+  if (input.down(GLFW_KEY_D)) move.wish += right;
+  if (input.down(GLFW_KEY_A)) move.wish -= right;
+  if (flying) {
+    if (input.down(GLFW_KEY_SPACE)) move.wish.y += 1.0f;
+    if (input.down(GLFW_KEY_LEFT_SHIFT)) move.wish.y -= 1.0f;
+  }
+  move.jump = input.down(GLFW_KEY_SPACE) && !flying;
+  move.sprint = input.down(GLFW_KEY_LEFT_CONTROL);
+  return move;
+}
+
+void advancePlayer(Game& game, const MovementInput& move, float dt) {
+  game.player.mouseSensitivity = game.settings.mouseSensitivity;
+  game.world->ensureColumnsAround(game.player.position.x, game.player.position.z, 1);
+  const int fallDamage = stepPlayer(game.player, *game.world, dt, move);
+  if (fallDamage > 0) damagePlayer(game, fallDamage);
+}
+
+void resetFromVoid(Game& game) {
+  if (game.player.position.y >= -20.0f) return;
+  game.player.position = game.spawnPoint;
+  game.player.velocity = glm::vec3(0.0f);
+}
+
+void burnInLava(Game& game, float dt) {
+  const glm::vec3 p = game.player.position;
+  const BlockId feet = game.world->getBlock(static_cast<int>(std::floor(p.x)),
+                                            static_cast<int>(std::floor(p.y - 0.9f)),
+                                            static_cast<int>(std::floor(p.z)));
+  if (feet != kBlockLava || game.player.gameMode != GameModeSurvival) {
+    game.timers.lava = 0.0f;
+    return;
+  }
+  game.timers.lava += dt;
+  if (game.timers.lava > 0.6f) {
+    game.timers.lava = 0.0f;
+    damagePlayer(game, 2);
+  }
+}
+
+void regenerate(Game& game, float dt) {
+  game.timers.sinceDamage += dt;
+  const int hp = game.player.hitPoints;
+  if (game.player.gameMode != GameModeSurvival || hp < 1 || hp > 19 ||
+      game.timers.sinceDamage <= 8.0f) {
+    return;
+  }
+  game.timers.regeneration += dt;
+  if (game.timers.regeneration > 3.0f) {
+    game.timers.regeneration = 0.0f;
+    game.player.hitPoints += 1;
+  }
+}
+
+void easeFieldOfView(Game& game, const MovementInput& move, float dt) {
+  const bool sprinting = move.sprint && glm::length(move.wish) > 0.001f;
+  const float target = game.settings.fieldOfView + (sprinting ? 6.0f : 0.0f);
+  game.currentFov += (target - game.currentFov) * std::min(8.0f * dt, 1.0f);
+  game.currentFov = std::clamp(game.currentFov, 50.0f, 110.0f);
+}
+
+void footsteps(Game& game, float dt) {
+  const Player& p = game.player;
+  const float speed = std::sqrt(p.velocity.x * p.velocity.x + p.velocity.z * p.velocity.z);
+  if (p.flying || p.gameMode == GameModeSpectator || !p.onGround || speed <= 0.5f) {
+    game.timers.footstepDistance = 0.0f;
+    return;
+  }
+  game.timers.footstepDistance += dt * speed;
+  if (game.timers.footstepDistance > 2.4f) {
+    game.timers.footstepDistance = 0.0f;
+    playGameSound(game, SoundFootstep);
+  }
+}
+
+void tickMods(Game& game, float dt) {
+  game.timers.modTick += dt;
+  if (game.timers.modTick >= 0.05f) {
+    game.mods.fireTick(game.timers.modTick);
+    game.timers.modTick = 0.0f;
+  }
+}
+
+void remeshDirtyChunks(Game& game) {
+  for (const ChunkKey& key : game.world->takeDirtyChunks()) remeshSection(game, key);
+}
+
+void advanceCreatures(Game& game, float dt) {
+  Entities& e = game.entities;
+  if (game.net.role == NetClient) {
+    for (Drop& drop : e.drops) {
+      drop.age += dt;
+      drop.spin += 2.2f * dt;
+    }
+    for (Mob& mob : e.mobs) {
+      float diff = std::remainder(mob.heading - mob.displayedYaw, 2.0f * 3.14159265f);
+      mob.displayedYaw += diff * std::min(12.0f * dt, 1.0f);
+    }
+    return;
+  }
+  std::vector<MobTarget> players{{game.player.position, game.player.gameMode}};
+  if (game.net.role == NetHost) {
+    for (const RemotePlayer& r : e.remotePlayers) {
+      if (r.hasState) players.push_back({{r.targetX, r.targetY, r.targetZ}, r.gameMode});
+    }
+  }
+  updateMobs(*game.world, e.mobs, dt, players);
+  updateDrops(*game.world, e.drops, game.player.position, game.inventory.items,
+              game.player.gameMode != GameModeSpectator, dt);
+}
+
+void slimeContact(Game& game, float dt) {
+  Timers& timers = game.timers;
+  Player& player = game.player;
+  if (player.gameMode != GameModeSurvival) {
+    timers.slimeContact = 0.0f;
+    return;
+  }
+  timers.slimeContact = std::max(0.0f, timers.slimeContact - dt);
+  if (timers.slimeContact > 0.0f) return;
+  for (const Mob& mob : game.entities.mobs) {
+    if (mob.type != MobSlime || mob.damageFlash > 0.0f) continue;
+    const glm::vec3 d = player.position - mob.position;
+    if (std::sqrt(d.x * d.x + d.z * d.z) >= 1.35f || std::fabs(d.y) >= 1.9f) continue;
+    if (player.hitPoints > 0) {
+      player.hitPoints = std::max(0, player.hitPoints - 1);
+      player.damageFlash = 0.5f;
+      timers.sinceDamage = 0.0f;
+      playGameSound(game, SoundPlayerHurt);
+    }
+    const glm::vec3 push = glm::normalize(d + glm::vec3(0.001f)) * 5.0f;
+    player.velocity.x += push.x;
+    player.velocity.z += push.z;
+    player.velocity.y = 3.0f;
+    timers.slimeContact = 1.2f;
+    return;
+  }
+}
+
+void checkDeath(Game& game) {
+  if (game.player.hitPoints >= 1 || game.screen != ScreenPlaying) return;
+  setScreen(game, ScreenDead);
+  addMessage(game, "You died");
+}
+
+void easeRemotePlayers(Game& game, float dt) {
+  const float k = std::min(14.0f * dt, 1.0f);
+  for (RemotePlayer& r : game.entities.remotePlayers) {
+    r.shownX += (r.targetX - r.shownX) * k;
+    r.shownY += (r.targetY - r.shownY) * k;
+    r.shownZ += (r.targetZ - r.shownZ) * k;
+  }
+}
+
+// --- Network ---------------------------------------------------------------------------
+
+// Keeps the connection alive; the events it brings are applied by the game's sync.
+void updateNetwork(Game& game) {
+  if (!game.net.session || !game.net.session->active()) return;
+  game.net.session->update();
+  game.net.session->takeEvents();
+}
+
+// --- Camera and drawing ----------------------------------------------------------------
+
+void aimAtTarget(Game& game) {
+  if (game.screen == ScreenMainMenu || !game.world) {
+    game.target = Target{};
+    return;
+  }
+  game.target = castTarget(*game.world, game.player.position, facingDirection(game.player), kReach);
+}
+
+void setLighting(Game& game, Renderer& renderer) {
+  const Lighting light = game.screen == ScreenMainMenu || !game.world
+                             ? menuLighting(game.environment.timeOfDay)
+                             : worldLighting(game);
+  renderer.setLighting(light.daylight, light.fogDistance, light.sunDirection);
+}
+
+std::vector<EntityInstance> particleInstances(const std::vector<Particle>& particles) {
+  std::vector<EntityInstance> out;
+  out.reserve(particles.size());
+  for (const Particle& p : particles) {
+    EntityInstance instance;
+    instance.x = p.position.x;
+    instance.y = p.position.y;
+    instance.z = p.position.z;
+    instance.scale = p.size;
+    instance.reserved = static_cast<float>(p.layer);
+    out.push_back(instance);
+  }
+  return out;
+}
+
+std::string screenshotPath() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char name[64];
+  std::strftime(name, sizeof name, "%Y-%m-%dT%H-%M-%S", &local);
+  return dataFolder("screenshots") + "/" + name + "_OrvaC.png";
+}
+
+void drawScene(Game& game, Renderer& renderer, const glm::mat4& camera) {
+  std::vector<AvatarPose> avatars;
+  for (const RemotePlayer& r : game.entities.remotePlayers) {
+    if (r.hasState) avatars.push_back({{r.shownX, r.shownY, r.shownZ}, r.yaw});
+  }
+  const std::vector<EntityInstance> entities =
+      game.world ? buildEntityDrawList(game.entities.drops, game.entities.mobs, avatars)
+                 : std::vector<EntityInstance>{};
+  const std::vector<EntityInstance> particles = particleInstances(game.entities.particles);
+  if (!game.flags.screenshotRequested) {
+    renderer.drawFrame(camera, game.player.position, entities, particles);
+    return;
+  }
+  game.flags.screenshotRequested = false;
+  const std::string path = screenshotPath();
+  const std::string software = std::string("Orvane ") + kVersionText;
+  if (renderer.captureFrame(camera, game.player.position, entities, particles, path,
+                            CaptureInfo{software, {}})) {
+    addMessagef(game, "Screenshot saved: %s", path.c_str());
+  } else {
+    addMessagef(game, "Could not save screenshot %s", path.c_str());
+  }
+}
+
+void countFrame(Game& game, float dt) {
+  FrameStats& stats = game.frame;
+  stats.frames += 1;
+  stats.accumulator += dt;
+  if (stats.accumulator >= 0.5f) {
+    stats.framesPerSecond = static_cast<float>(stats.frames) / stats.accumulator;
+    stats.frames = 0;
+    stats.accumulator = 0.0f;
+  }
+}
+
+void rememberInput(Game& game, const InputRecord& input) {
+  game.input.keys = input.keys;
+  game.input.leftButton = input.leftButton;
+  game.input.rightButton = input.rightButton;
+}
+
+}  // namespace
+
+glm::mat4 cameraMatrix(const Game& game, float aspect) {
+  const glm::vec3 eye = game.player.position;
+  const glm::mat4 view = glm::lookAt(eye, eye + facingDirection(game.player), glm::vec3(0, 1, 0));
+  glm::mat4 projection = glm::perspective(glm::radians(game.currentFov), aspect, 0.05f, 600.0f);
+  projection[1][1] = -projection[1][1];
+  return projection * view;
+}
+
+void simulate(Game& game, const InputRecord& input, float dt) {
+  selectHotbar(game, input);
+  const MovementInput move = movementWish(game, input);
+  advancePlayer(game, move, dt);
+  resetFromVoid(game);
+  burnInLava(game, dt);
+  regenerate(game, dt);
+  easeFieldOfView(game, move, dt);
+  footsteps(game, dt);
+  const bool client = game.net.role == NetClient;
+  if (!client) advanceTimeOfDay(game, dt);
+  advanceMinimap(game, dt);
+  checkVillages(game, dt);
+  if (!client) advanceWeather(game, dt);
+  if (!client) game.world->tick(dt);
+  if (!client) tickMods(game, dt);
+  remeshDirtyChunks(game);
+  advanceCreatures(game, dt);
+  updateParticles(game.entities.particles, dt);
+  slimeContact(game, dt);
+  checkDeath(game);
+  easeRemotePlayers(game, dt);
+  game.meshScheduler.update(*game.world, *game.renderer, game.player.position.x,
+                            game.player.position.z);
+}
+
+PassResult runFramePass(Game& game, InputRecord& input, double now, Renderer& renderer,
+                        Screens& screens) {
+  PassResult result;
+  game.renderer = &renderer;
+  if (input.closeRequested) game.flags.quitRequested = true;
+  const double previous = game.frame.previousTime < 0.0 ? now : game.frame.previousTime;
+  const float dt = static_cast<float>(std::clamp(now - previous, 0.0, double{kMaxStep}));
+  game.frame.previousTime = now;
+  game.frame.dt = dt;
+  game.clock = now;
+  if (input.framebufferWidth == 0 || input.framebufferHeight == 0) {
+    input.clearEvents();
+    result.minimised = true;
+    result.quit = game.flags.quitRequested;
+    return result;
+  }
+  applyCursor(game, input);
+  applyScroll(game, input);
+  applyCharacters(game, input);
+
+  handleKeys(game, input, dt);
+  if (playingFree(game) && game.world) simulate(game, input, dt);
+  updateNetwork(game);
+
+  const float aspect = static_cast<float>(input.framebufferWidth) / input.framebufferHeight;
+  const glm::mat4 camera = cameraMatrix(game, aspect);
+  aimAtTarget(game);
+  const MouseButtons buttons{input.leftButton, input.rightButton};
+  if (playingFree(game) && game.world && game.player.gameMode != GameModeSpectator) {
+    performMouseActions(game, buttons, dt);
+  }
+  setLighting(game, renderer);
+
+  renderer.setRenderToggles(game.settings.shadows, game.settings.postProcessing);
+  renderer.beginUiFrame();
+  const ScreenActions actions = screens.draw(game);
+  drawScene(game, renderer, camera);
+  performMenuAction(game, actions.menu);
+  rememberInput(game, input);
+  performPauseAction(game, actions.pause);
+  performDeathAction(game, actions.death);
+  countFrame(game, dt);
+
+  input.clearEvents();
+  result.quit = game.flags.quitRequested;
+  return result;
+}

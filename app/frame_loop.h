@@ -1,0 +1,30 @@
+#pragma once
+// One pass of the game: a function of the Game, what the window saw, the clock, the
+// renderer and the screens. The interactive window, the scripted modes and the tests
+// all drive this same pass.
+
+#include <glm/glm.hpp>
+
+#include "app/input.h"
+#include "app/screen_actions.h"
+#include "game/game.h"
+
+class Renderer;
+
+// What a pass did, for its driver.
+struct PassResult {
+  bool minimised = false;  // skipped the simulation: wait for a window event
+  bool quit = false;       // the window should close
+};
+
+// Runs one pass at game clock `now` (seconds). The events in `input` are used up;
+// held keys and buttons stay.
+PassResult runFramePass(Game& game, InputRecord& input, double now, Renderer& renderer,
+                        Screens& screens);
+
+// The camera matrix for the eye, the view direction and the current field of view.
+glm::mat4 cameraMatrix(const Game& game, float aspect);
+
+// The simulation steps alone (hotbar keys to the mesh scheduler), as the pass runs them
+// while playing; for benchmarks and tests that drive the world without drawing.
+void simulate(Game& game, const InputRecord& input, float dt);

@@ -1,0 +1,131 @@
+#include "app/play_mode.h"
+
+#include <GLFW/glfw3.h>
+
+#include <cstdio>
+
+#include "app/banner.h"
+#include "app/frame_loop.h"
+#include "app/sounds.h"
+#include "game/game.h"
+#include "game/game_mod_context.h"
+#include "game/lifecycle.h"
+#include "game/models.h"
+#include "platform/program_folder.h"
+#include "platform/sound_player.h"
+#include "render/vulkan_renderer.h"
+#include "save/world_folders.h"
+
+namespace {
+
+// The world the game opens while it has no menus: kept between runs.
+constexpr const char* kStartWorld = "My World";
+
+InputRecord& inputOf(GLFWwindow* window) {
+  return *static_cast<InputRecord*>(glfwGetWindowUserPointer(window));
+}
+
+void onKey(GLFWwindow* window, int key, int, int action, int) {
+  if (key < 0 || key > GLFW_KEY_LAST) return;
+  if (action == GLFW_PRESS) inputOf(window).press(key);
+  if (action == GLFW_RELEASE) inputOf(window).release(key);
+}
+
+void onButton(GLFWwindow* window, int button, int action, int) {
+  const bool down = action == GLFW_PRESS;
+  if (button == GLFW_MOUSE_BUTTON_LEFT) inputOf(window).leftButton = down;
+  if (button == GLFW_MOUSE_BUTTON_RIGHT) inputOf(window).rightButton = down;
+}
+
+void onCursor(GLFWwindow* window, double x, double y) {
+  inputOf(window).cursorX.push_back(x);
+  inputOf(window).cursorY.push_back(y);
+}
+
+void onScroll(GLFWwindow* window, double, double y) {
+  inputOf(window).scroll.push_back(y);
+}
+
+void onCharacter(GLFWwindow* window, unsigned int codepoint) {
+  inputOf(window).characters.push_back(codepoint);
+}
+
+void installCallbacks(GLFWwindow* window, InputRecord& input) {
+  glfwSetWindowUserPointer(window, &input);
+  glfwSetKeyCallback(window, onKey);
+  glfwSetMouseButtonCallback(window, onButton);
+  glfwSetCursorPosCallback(window, onCursor);
+  glfwSetScrollCallback(window, onScroll);
+  glfwSetCharCallback(window, onCharacter);
+}
+
+// What the window knows besides its callbacks: size, close request, clipboard.
+void pollWindow(GLFWwindow* window, InputRecord& input) {
+  glfwPollEvents();
+  glfwGetFramebufferSize(window, &input.framebufferWidth, &input.framebufferHeight);
+  input.closeRequested = glfwWindowShouldClose(window) == GLFW_TRUE;
+  const bool ctrl = input.down(GLFW_KEY_LEFT_CONTROL) || input.down(GLFW_KEY_RIGHT_CONTROL);
+  if (ctrl && input.down(GLFW_KEY_V)) {
+    const char* text = glfwGetClipboardString(window);
+    input.clipboard = text != nullptr ? text : "";
+  }
+}
+
+void updateCursorMode(GLFWwindow* window, const Game& game) {
+  const bool captured =
+      game.screen == ScreenPlaying && !game.chat.open && !game.inventory.open;
+  const int mode = captured ? GLFW_CURSOR_DISABLED : GLFW_CURSOR_NORMAL;
+  if (glfwGetInputMode(window, GLFW_CURSOR) != mode) glfwSetInputMode(window, GLFW_CURSOR, mode);
+}
+
+void openStartWorld(Game& game) {
+  if (!worldExists(kStartWorld, game.savesFolder) || !loadGame(game, kStartWorld)) {
+    newGame(game, clockRandom(), kStartWorld);
+    saveGame(game);
+  }
+  refreshWorldList(game);
+  setScreen(game, ScreenPlaying);
+}
+
+}  // namespace
+
+int runPlayMode(GLFWwindow* window) {
+  Game game;
+  InputRecord input;
+  installCallbacks(window, input);
+  refreshWorldList(game);
+
+  VulkanRenderer renderer;
+  game.mods.loadMods(dataFolder("mods"), game.modContext.get());
+  if (!renderer.init(window, true)) return 1;
+  game.renderer = &renderer;
+  registerEntityModels(renderer);
+  SoundBank sounds;
+  synthesiseSounds(sounds);
+  SoundPlayer speaker;
+  printBanner(stdout);
+
+  openStartWorld(game);
+  NoScreens screens;
+  for (;;) {
+    pollWindow(window, input);
+    if (input.closeRequested) break;
+    const PassResult pass = runFramePass(game, input, glfwGetTime(), renderer, screens);
+    for (int id : game.pendingSounds) playSound(speaker, sounds, id);
+    game.pendingSounds.clear();
+    if (pass.quit) break;
+    if (pass.minimised) {
+      glfwWaitEvents();
+      continue;
+    }
+    updateCursorMode(window, game);
+  }
+
+  if (game.world && !game.worldName.empty() && game.net.role != NetClient) saveGame(game);
+  if (game.net.session) game.net.session->shutdown();
+  game.mods.unloadMods();
+  game.meshScheduler.stop();
+  game.renderer = &game.noRenderer;
+  renderer.shutdown();
+  return 0;
+}
