@@ -10,6 +10,7 @@
 
 #include "app/frame_loop.h"
 #include "game/commands.h"
+#include "game/game_mod_context.h"
 #include "game/interaction.h"
 #include "game/lifecycle.h"
 #include "save/save_files.h"
@@ -434,6 +435,81 @@ TEST(GameLifecycle, MessagesLoadingAndSavingFailures) {
   d.act({MenuAction::CreateAndPlay, {}, {}});
   EXPECT_EQ(game.menu.message, "A world named \"Stored\" already exists");
   EXPECT_FALSE(game.world);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GameSession, ModsSeeTheRealGame) {
+  Driver d;
+  Game& game = d.game;
+  const fs::path mod = d.folder / "mod source";
+  fs::create_directories(mod);
+  std::FILE* f = std::fopen((mod / "main.lua").c_str(), "wb");
+  std::fputs(R"(
+    ticks = 0
+    on_tick(function(dt) ticks = ticks + 1 end)
+    on_block_break(function(e)
+      if e.y == 63 then e.cancelled = true end
+    end)
+    orva.register_command("probe", function(args, player)
+      local x, y, z = orva.player_position()
+      orva.set_block(0, 63, 0, "orvane:bricks")
+      orva.give("orvane:planks", 3)
+      orva.spawn_drop(1, 40, 1, "orvane:dirt", 2)
+      orva.message("probe " .. args .. " by " .. player .. " ticks " .. ticks ..
+                   " block " .. tostring(orva.get_block(0, 63, 0)) ..
+                   " host " .. tostring(orva.is_host()) ..
+                   " give air " .. tostring(orva.give("orvane:air", 1)))
+      orva.teleport(x + 100, 60, z)
+      return "done"
+    end)
+  )",
+             f);
+  std::fclose(f);
+  fs::create_directories(d.folder / "mods");
+  game.mods.loadMods((d.folder / "mods").string(), game.modContext.get());
+  ASSERT_TRUE(game.mods.createMod("guard", mod.string()));
+
+  newGame(game, 20261018, "Mods");
+  setScreen(game, ScreenPlaying);
+  d.passes(12);  // 0.2 s: four tick events
+  const glm::vec3 eye = game.player.position;
+  d.command("probe a b");
+  const bool probed = d.logged("probe a b by Player ticks 3 block orvane:bricks host true give air false") ||
+                      d.logged("probe a b by Player ticks 4 block orvane:bricks host true give air false");
+  EXPECT_TRUE(probed);
+  EXPECT_TRUE(d.logged("done"));
+  EXPECT_EQ(game.inventory.items.count(kBlockPlanks), 3);
+  ASSERT_FALSE(game.entities.drops.empty());
+  EXPECT_EQ(game.entities.drops.back().item, kBlockDirt);
+  EXPECT_NE(game.entities.drops.back().id, 0);
+  EXPECT_FLOAT_EQ(game.player.position.x, eye.x + 100.0f);
+  EXPECT_TRUE(game.world->isColumnLoaded(floorDiv16(static_cast<int>(eye.x + 100.0f)) + 2,
+                                         floorDiv16(static_cast<int>(std::floor(eye.z)))));
+
+  // A cancelled break in survival leaves the block, plays nothing, and forgets the progress.
+  setGameMode(game, GameModeSurvival);
+  game.player.flying = false;
+  teleportPlayer(game, {0.5f, 65.0f, 0.5f}, 1);
+  game.player.pitch = -89.0f;
+  game.world->setBlock(0, 64 - 1, 0, kBlockDirt);  // hardness 0.5 s
+  game.pendingSounds.clear();
+  d.input.leftButton = true;
+  bool restarted = false;
+  for (int i = 0; i < 40 + 60 * blockDef(kBlockDirt).hardness; ++i) {
+    game.player.position = {0.5f, 65.0f, 0.5f};
+    game.player.velocity = glm::vec3(0.0f);
+    const float before = game.mining.progress;
+    d.pass();
+    restarted = restarted || game.mining.progress < before;
+  }
+  d.input.leftButton = false;
+  EXPECT_EQ(game.world->getBlock(0, 63, 0), kBlockDirt);
+  EXPECT_TRUE(restarted);
+  EXPECT_EQ(std::count(game.pendingSounds.begin(), game.pendingSounds.end(), SoundBlockBroken), 0);
+  game.mods.unloadMods();
 }
 
 }  // namespace
