@@ -13,6 +13,7 @@
 #include "game/interaction.h"
 #include "game/lifecycle.h"
 #include "game/models.h"
+#include "game/net_sync.h"
 #include "platform/program_folder.h"
 #include "platform/version.h"
 #include "render/png_writer.h"
@@ -406,15 +407,6 @@ void easeRemotePlayers(Game& game, float dt) {
   }
 }
 
-// --- Network ---------------------------------------------------------------------------
-
-// Keeps the connection alive; the events it brings are applied by the game's sync.
-void updateNetwork(Game& game) {
-  if (!game.net.session || !game.net.session->active()) return;
-  game.net.session->update();
-  game.net.session->takeEvents();
-}
-
 // --- Camera and drawing ----------------------------------------------------------------
 
 void aimAtTarget(Game& game) {
@@ -555,7 +547,7 @@ PassResult runFramePass(Game& game, InputRecord& input, double now, Renderer& re
 
   handleKeys(game, input, dt);
   if (playingFree(game) && game.world) simulate(game, input, dt);
-  updateNetwork(game);
+  syncNetwork(game, dt);
 
   const float aspect = static_cast<float>(input.framebufferWidth) / input.framebufferHeight;
   const glm::mat4 camera = cameraMatrix(game, aspect);

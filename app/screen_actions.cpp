@@ -1,18 +1,16 @@
 #include "app/screen_actions.h"
 
 #include "game/lifecycle.h"
+#include "game/net_sync.h"
+#include "net/protocol_constants.h"
+#include "net/server_address.h"
+#include "render/renderer.h"
 #include "save/world_folders.h"
 
 namespace {
 
 bool hasSelection(const Game& game) {
   return game.menu.selected >= 0 && game.menu.selected < static_cast<int>(game.menu.worlds.size());
-}
-
-void closeConnection(Game& game) {
-  if (game.net.session) game.net.session->shutdown();
-  game.net.role = NetOffline;
-  game.net.localId = 0;
 }
 
 void createAndPlay(Game& game) {
@@ -52,6 +50,95 @@ void deleteSelected(Game& game) {
   refreshWorldList(game);
 }
 
+// Decimal digits only, 1 to 65535.
+bool parsePort(const std::string& text, uint16_t& port) {
+  if (text.empty() || text.size() > 5) return false;
+  unsigned value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value < 1 || value > 65535) return false;
+  port = static_cast<uint16_t>(value);
+  return true;
+}
+
+void host(Game& game, bool selected) {
+  uint16_t port = 0;
+  if (!parsePort(game.menu.port, port)) {
+    setMenuMessagef(game, "Invalid UDP port");
+    return;
+  }
+  std::string name;
+  if (selected) {
+    if (!hasSelection(game)) {
+      setMenuMessagef(game, "Select a world to host");
+      return;
+    }
+    name = game.menu.worlds[game.menu.selected];
+  } else {
+    name = worldFolderName(game.menu.worldName);
+    if (worldExists(name, game.savesFolder)) {
+      setMenuMessagef(game, "A world named \"%s\" already exists", name.c_str());
+      return;
+    }
+  }
+  std::string error;
+  if (!startHosting(game, port, error)) {
+    game.menu.message = error;
+    return;
+  }
+  game.net.playerName = sanitizePlayerName(game.menu.playerName);
+  if (selected) {
+    if (!loadGame(game, name)) {
+      closeConnection(game);
+      setMenuMessagef(game, "Could not load \"%s\"", name.c_str());
+      return;
+    }
+  } else {
+    const uint32_t seed =
+        game.menu.seedText.empty() ? clockRandom() : seedFromText(game.menu.seedText);
+    newGame(game, seed, name);
+    saveGame(game);
+    refreshWorldList(game);
+  }
+  game.menu.page = MenuPageMultiplayer;
+  game.menu.message.clear();
+  setScreen(game, ScreenPlaying);
+  addMessagef(game, "Hosting \"%s\" on UDP %u", name.c_str(), static_cast<unsigned>(port));
+}
+
+void join(Game& game) {
+  if (game.menu.address.empty()) {
+    setMenuMessagef(game, "Enter a server address");
+    return;
+  }
+  game.net.playerName = sanitizePlayerName(game.menu.playerName);
+  Ipv4Endpoint address;
+  std::string error;
+  if (!resolveServerAddress(game.menu.address, kDefaultPort, address, error) ||
+      !startJoining(game, address, error)) {
+    game.menu.message = error;
+    return;
+  }
+  game.world.reset();
+  game.entities.remotePlayers.clear();
+  game.renderer->clearChunkMeshes();
+  game.meshScheduler.reset();
+  game.menu.page = MenuPageConnecting;
+  setMenuMessagef(game, "Contacting %s...", formatEndpoint(address).c_str());
+}
+
+void cancelConnecting(Game& game) {
+  closeConnection(game);
+  game.world.reset();
+  game.entities.remotePlayers.clear();
+  game.renderer->clearChunkMeshes();
+  game.meshScheduler.reset();
+  game.menu.page = MenuPageMultiplayer;
+  setMenuMessagef(game, "Cancelled");
+}
+
 }  // namespace
 
 void performMenuAction(Game& game, MenuAction action) {
@@ -59,6 +146,10 @@ void performMenuAction(Game& game, MenuAction action) {
     case MenuAction::CreateAndPlay: createAndPlay(game); break;
     case MenuAction::PlaySelected: playSelected(game); break;
     case MenuAction::DeleteConfirmed: deleteSelected(game); break;
+    case MenuAction::HostSelected: host(game, true); break;
+    case MenuAction::HostNew: host(game, false); break;
+    case MenuAction::Join: join(game); break;
+    case MenuAction::CancelConnecting: cancelConnecting(game); break;
     case MenuAction::Quit: game.flags.quitRequested = true; break;
     default: break;
   }

@@ -150,11 +150,20 @@ struct Flags {
   bool quitRequested = false;  // the window should close
 };
 
+// Periodic sends of the connection, seconds.
+struct NetTimers {
+  float playerState = 0.0f;
+  float entities = 0.0f;
+  float timeWeather = 0.0f;
+  float pickup = 0.0f;  // client: until the next pick-up request
+};
+
 struct NetState {
   int role = NetOffline;
   uint32_t localId = 0;
   std::string playerName = "Player";
   std::unique_ptr<NetSession> session;
+  NetTimers timers;
 };
 
 // 64 x 64 colours, RGBA, row i is z, column j is x.
