@@ -187,33 +187,33 @@ void NetSession::receiveDatagram(const uint8_t* data, size_t size, const Ipv4End
   if (!active_) return;
   const std::optional<DatagramHeader> header = readHeader(data, size);
   if (!header) return;
-  // The payload is read completely before anything else happens, so a malformed
-  // message changes nothing, not even the sequence numbers.
+  // nullopt: a payload this end cannot use. From the peer it still counts for the
+  // reliability layer, since its sender resends those very bytes until they are
+  // acknowledged; only its handling is skipped.
   std::optional<DecodedMessage> message =
       decodeMessage(isHost_ ? NetReceiver::Host : NetReceiver::Client, header->type,
                     data + kHeaderBytes, size - kHeaderBytes);
-  if (!message) return;
 
   if (!isHost_) {
-    if (from == serverAddress_) processDatagram(server_, *header, std::move(*message));
+    if (from == serverAddress_) processDatagram(server_, *header, std::move(message));
     return;
   }
   auto it = std::find_if(peers_.begin(), peers_.end(),
                          [&](const NetPeer& p) { return p.address == from; });
   if (it == peers_.end()) {
-    // A stranger becomes a peer only by asking to join.
-    if (message->type != NetMessageType::Connect || !header->reliable) return;
+    // A stranger becomes a peer only by asking to join, with a complete Connect.
+    if (!message || message->type != NetMessageType::Connect || !header->reliable) return;
     NetPeer fresh;
     fresh.address = from;
     fresh.lastHeard = clock_();
     peers_.push_back(std::move(fresh));
     it = peers_.end() - 1;
   }
-  processDatagram(*it, *header, std::move(*message));
+  processDatagram(*it, *header, std::move(message));
 }
 
 void NetSession::processDatagram(NetPeer& peer, const DatagramHeader& header,
-                                 DecodedMessage message) {
+                                 std::optional<DecodedMessage> message) {
   const double now = clock_();
   peer.lastHeard = now;
   acknowledge(peer, header.ack, now);
@@ -233,7 +233,7 @@ void NetSession::processDatagram(NetPeer& peer, const DatagramHeader& header,
   while (active_) {
     auto next = peer.held.find(peer.nextRecvSeq);
     if (next == peer.held.end()) break;
-    DecodedMessage held = std::move(next->second);
+    std::optional<DecodedMessage> held = std::move(next->second);
     peer.held.erase(next);
     handle(peer, std::move(held));
     ++peer.nextRecvSeq;
@@ -242,11 +242,12 @@ void NetSession::processDatagram(NetPeer& peer, const DatagramHeader& header,
 
 // --- 4. Handling one message ---
 
-void NetSession::handle(NetPeer& peer, DecodedMessage message) {
+void NetSession::handle(NetPeer& peer, std::optional<DecodedMessage> message) {
+  if (!message) return;  // unusable: no event, no change
   if (isHost_) {
-    handleOnHost(peer, std::move(message));
+    handleOnHost(peer, std::move(*message));
   } else if (active_) {
-    handleOnClient(std::move(message));
+    handleOnClient(std::move(*message));
   }
 }
 

@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,8 @@ struct NetPeer {
   uint32_t nextRecvSeq = 1;
   std::deque<NetUnacked> unacked;  // ascending sequence numbers
   std::deque<NetQueued> queue;
-  std::map<uint32_t, DecodedMessage> held;  // arrived ahead of order
+  // Arrived ahead of order; nullopt for an unusable payload, which still takes its turn.
+  std::map<uint32_t, std::optional<DecodedMessage>> held;
   NetPlayerState lastState;
   bool closed = false;  // removed by the next update
   double lastHeard = 0;
@@ -157,8 +159,9 @@ class NetSession {
   bool resendDue(NetPeer& peer, double now);
   void acknowledge(NetPeer& peer, uint32_t ack, double now);
   void addRoundTripSample(double ms);
-  void processDatagram(NetPeer& peer, const DatagramHeader& header, DecodedMessage message);
-  void handle(NetPeer& peer, DecodedMessage message);
+  void processDatagram(NetPeer& peer, const DatagramHeader& header,
+                       std::optional<DecodedMessage> message);
+  void handle(NetPeer& peer, std::optional<DecodedMessage> message);
   void handleOnHost(NetPeer& peer, DecodedMessage message);
   void handleOnClient(DecodedMessage message);
   void failClient(const std::string& reason);

@@ -66,9 +66,12 @@
 //   19 Pong           H->C unrel  the 4 bytes of the Ping payload
 //
 // A message whose payload is too short for its fields, whose list count is above its
-// limit, or that carries a float that is not finite is dropped whole before it counts
-// for the reliability layer; so is a type the receiving end never gets. Bytes after the
-// last field are ignored.
+// limit, or that carries a float that is not finite is ignored whole, and so is a type
+// the receiving end never gets. From a known peer such a message still counts for the
+// reliability layer first: a reliable one takes its sequence number and is acknowledged
+// like any other, because its sender would otherwise resend the same bytes until it gave
+// up. A stranger becomes a peer only through a complete, reliable Connect. Bytes after
+// the last field are ignored.
 //
 // Sections of this file:
 //   1. Field writer and reader

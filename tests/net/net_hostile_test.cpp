@@ -1,9 +1,11 @@
 // Datagrams that no well-behaved peer sends: truncated at every length, with lying
 // counts, bad floats, foreign magic or version, unknown types. None of them may crash,
-// raise an event or change the session, not even its sequence numbers; the sanitizer
-// build runs these too.
+// raise an event or change the session. From the peer, a bad reliable message still
+// takes its sequence number and is acknowledged, so the connection goes on; from anyone
+// else nothing counts. The sanitizer build runs these too.
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <tuple>
 
@@ -93,30 +95,35 @@ std::vector<Sample> malformedForClient() {
   return s;
 }
 
-// Every strict prefix of each sample, reliable with `seq` and unreliable.
-std::vector<std::vector<uint8_t>> truncations(const std::vector<Sample>& samples, uint32_t seq) {
+// Every strict prefix of each sample, unreliable and reliable. Reliable copies are
+// numbered from `seq` on, which is left at the next free number; a fixed `step` of 0
+// gives them all the same number.
+std::vector<std::vector<uint8_t>> truncations(const std::vector<Sample>& samples, uint32_t& seq,
+                                              uint32_t step = 1) {
   std::vector<std::vector<uint8_t>> out;
   for (const Sample& s : samples) {
     for (size_t n = 0; n < s.payload.size(); ++n) {
       const std::vector<uint8_t> cut(s.payload.begin(), s.payload.begin() + n);
       out.push_back(datagram(s.type, seq, 0, cut));
       out.push_back(datagram(s.type, 0, 0, cut));
+      seq += step;
     }
   }
   return out;
 }
 
-// Datagrams whose header alone disqualifies them.
-std::vector<std::vector<uint8_t>> badHeaders(uint8_t validType,
-                                             const std::vector<uint8_t>& payload) {
-  std::vector<uint8_t> magic = datagram(validType, 1, 0, payload);
+// Datagrams whose header alone disqualifies them, numbered `seq` (the next free number,
+// so that any of them taken for real would show).
+std::vector<std::vector<uint8_t>> badHeaders(uint8_t validType, const std::vector<uint8_t>& payload,
+                                             uint32_t seq) {
+  std::vector<uint8_t> magic = datagram(validType, seq, 0, payload);
   magic[0] = 'X';
-  std::vector<uint8_t> oversized = datagram(validType, 1, 0, payload);
+  std::vector<uint8_t> oversized = datagram(validType, seq, 0, payload);
   oversized.resize(1300, 0xAB);  // longer than the receive buffer
-  const std::vector<uint8_t> full = datagram(validType, 1, 0, payload);
+  const std::vector<uint8_t> full = datagram(validType, seq, 0, payload);
   return {magic,
-          datagram(validType, 1, 0, payload, 1),
-          datagram(validType, 1, 0, payload, 3),
+          datagram(validType, seq, 0, payload, 1),
+          datagram(validType, seq, 0, payload, 3),
           oversized,
           std::vector<uint8_t>(full.begin(), full.begin() + 18),
           {},
@@ -184,24 +191,31 @@ TEST(HostileDatagrams, ClientIgnoresTruncatedLyingAndForeignDatagrams) {
   ASSERT_TRUE(client.connect(host.endpoint(), "Tester", error));
   const Ipv4Endpoint at{kIpv4Loopback, client.localPort()};
   settle({&client});
-  clock.now += 0.1;  // a later arrival would move lastHeard
+  clock.now += 0.1;  // a later arrival moves lastHeard
   const SessionState before = stateOf(client);
 
-  std::vector<std::vector<uint8_t>> junk = truncations(clientBound(), 1);
+  // Each bad reliable message under a number of its own, so that each one is handled.
+  uint32_t seq = 1;
+  std::vector<std::vector<uint8_t>> junk = truncations(clientBound(), seq);
   for (const Sample& s : malformedForClient()) {
-    junk.push_back(datagram(s.type, 1, 0, s.payload));
+    junk.push_back(datagram(s.type, seq++, 0, s.payload));
     junk.push_back(datagram(s.type, 0, 0, s.payload));
   }
-  for (std::vector<uint8_t>& d : badHeaders(12, Bytes().u32(5).b)) junk.push_back(std::move(d));
+  for (std::vector<uint8_t>& d : badHeaders(12, Bytes().u32(5).b, seq)) {
+    junk.push_back(std::move(d));
+  }
   sendAll(host, at, junk, client);
   RawPeer stranger;  // a valid message from anyone but the host
-  stranger.send(at, datagram(12, 1, 0, Bytes().u32(5).b));
+  stranger.send(at, datagram(12, seq, 0, Bytes().u32(5).b));
   settle({&client});
 
   EXPECT_TRUE(client.takeEvents().empty());
-  EXPECT_EQ(stateOf(client), before);
+  SessionState expected = before;
+  expected.peers[0].nextRecvSeq = seq;  // the host's bad messages took their numbers
+  expected.peers[0].lastHeard = clock.now;
+  EXPECT_EQ(stateOf(client), expected);
 
-  host.send(at, datagram(12, 1, 0, Bytes().u32(77).b));  // sequence 1 is still unused
+  host.send(at, datagram(12, seq, 0, Bytes().u32(77).b));
   settle({&client});
   const std::vector<NetEvent> events = client.takeEvents();
   ASSERT_EQ(events.size(), 1u);
@@ -222,20 +236,22 @@ TEST(HostileDatagrams, HostIgnoresTruncatedLyingAndForeignDatagrams) {
   clock.now += 0.1;
   const SessionState before = stateOf(host);
 
-  std::vector<std::vector<uint8_t>> junk = truncations(hostBound(), 2);
+  uint32_t seq = 2;
+  std::vector<std::vector<uint8_t>> junk = truncations(hostBound(), seq);
   for (const Sample& s : clientBound()) {
     if (s.type != 7 && s.type != 13 && s.type != 17) {  // those go both ways
-      junk.push_back(datagram(s.type, 2, 0, s.payload));
+      junk.push_back(datagram(s.type, seq++, 0, s.payload));
     }
   }
-  junk.push_back(datagram(20, 2, 0, Bytes().u32(1).b));
+  junk.push_back(datagram(20, seq++, 0, Bytes().u32(1).b));
   junk.push_back(
       datagram(7, 0, 0, Bytes().u32(1).f32(NAN).f32(2).f32(3).f32(4).f32(5).u8(1).u8(20).u8(0).b));
-  for (std::vector<uint8_t>& d : badHeaders(6, hostBound()[1].payload)) junk.push_back(d);
+  for (std::vector<uint8_t>& d : badHeaders(6, hostBound()[1].payload, seq)) junk.push_back(d);
   sendAll(player, at, junk, host);
 
   // A stranger is heard only through a complete, reliable Connect.
-  std::vector<std::vector<uint8_t>> strange = truncations({hostBound()[0]}, 1);
+  uint32_t first = 1;
+  std::vector<std::vector<uint8_t>> strange = truncations({hostBound()[0]}, first, 0);
   for (const Sample& s : hostBound()) {
     if (s.type != 1) strange.push_back(datagram(s.type, 1, 0, s.payload));
   }
@@ -243,9 +259,14 @@ TEST(HostileDatagrams, HostIgnoresTruncatedLyingAndForeignDatagrams) {
   sendAll(stranger, at, strange, host);
 
   for (const NetEvent& e : host.takeEvents()) ADD_FAILURE() << "event " << int(e.kind);
-  EXPECT_EQ(stateOf(host), before);
+  SessionState expected = before;
+  expected.peers[0].nextRecvSeq = seq;  // the player's bad messages took their numbers
+  expected.peers[0].lastHeard = clock.now;
+  EXPECT_EQ(stateOf(host), expected);
+  EXPECT_TRUE(player.receiveAll().empty()) << "no reply, not even a Pong";
+  EXPECT_TRUE(stranger.receiveAll().empty());
 
-  player.send(at, datagram(6, 2, 0, hostBound()[1].payload));
+  player.send(at, datagram(6, seq, 0, hostBound()[1].payload));
   stranger.send(at, datagram(1, 1, 0, connectPayload("Eve")));
   settle({&host});
   const std::vector<NetEvent> events = host.takeEvents();
@@ -253,6 +274,117 @@ TEST(HostileDatagrams, HostIgnoresTruncatedLyingAndForeignDatagrams) {
   EXPECT_EQ(events[0].kind, NetEventKind::EditRequest);
   EXPECT_EQ(events[1].kind, NetEventKind::PeerJoined);
   EXPECT_EQ(events[1].playerId, 3u) << "no player id was spent on the junk";
+}
+
+// A join between the game's own host and client in which each side first sends, reliably,
+// messages the other cannot use: a truncated Welcome, a Welcome with a NaN coordinate,
+// a truncated EditRequest, and types the receiving end never gets. Each bad message must
+// be acknowledged and passed over, or its resends would hold up everything behind it.
+TEST(HostileDatagrams, UnusableReliableMessagesDoNotStallTheJoin) {
+  NetSession host, client;
+  std::string error;
+  ASSERT_TRUE(host.startHost(0, error)) << error;
+  ASSERT_TRUE(client.connect({kIpv4Loopback, host.localPort()}, "Tester", error));
+  EventLog h, c;
+  auto until = [&](const std::function<bool()>& done) {
+    return pumpUntil({&host, &client}, [&] {
+      h.take(host);
+      c.take(client);
+      return done();
+    });
+  };
+  ASSERT_TRUE(until([&] { return h.count(NetEventKind::PeerJoined) == 1; }));
+  const uint32_t id = h.all[0].playerId;
+
+  auto welcome = [&](float x) {
+    return Bytes().u32(id).u32(77).f32(x).f32(30).f32(-2.5f).f32(0.25f).u8(2).str("Hosty").b;
+  };
+  const std::vector<uint8_t> whole = welcome(1.5f);
+  host.sendMessage(id, NetMessageType::Welcome, {whole.begin(), whole.end() - 2}, true);
+  host.sendMessage(id, NetMessageType::Welcome, welcome(std::numeric_limits<float>::quiet_NaN()),
+                   true);
+  host.sendMessage(id, NetMessageType::Connect, connectPayload("Host"), true);
+  host.sendWelcome(id, 77, 1.5f, 30, -2.5f, 0.25f, 2, "Hosty");
+  std::vector<BlockChange> changes;
+  for (int i = 0; i < 150; ++i) changes.push_back({i, 20, 2 * i, 3, kNoLevel});
+  host.sendBlockBatches(id, changes);
+  host.sendPlayerJoined(id, 1, "Hosty");
+  host.sendReady(id);
+  ASSERT_TRUE(until([&] { return c.count(NetEventKind::Ready) == 1; }))
+      << "client events: " << c.all.size();
+
+  client.sendMessage(0, NetMessageType::EditRequest, Bytes().u32(12).u32(31).u32(12).b, true);
+  client.sendMessage(0, NetMessageType::Ready, {}, true);
+  client.sendMessage(0, NetMessageType::Welcome, whole, true);
+  client.sendEditRequest(12, 31, 12, 10, 1);
+  client.sendChat("made it");
+  ASSERT_TRUE(until([&] { return h.count(NetEventKind::Chat) == 1; }))
+      << "host events: " << h.all.size();
+  EXPECT_TRUE(until([&] {
+    return host.peers().size() == 1 && host.peers()[0].unacked.empty() &&
+           client.server().unacked.empty();
+  })) << "every message, bad ones included, is acknowledged";
+
+  std::vector<NetEventKind> kinds;
+  std::vector<BlockChange> received;
+  for (const NetEvent& e : c.all) {
+    kinds.push_back(e.kind);
+    received.insert(received.end(), e.changes.begin(), e.changes.end());
+  }
+  using K = NetEventKind;
+  EXPECT_EQ(kinds, (std::vector<K>{K::Welcome, K::BlockBatch, K::BlockBatch, K::BlockBatch,
+                                   K::PlayerJoined, K::Ready}));
+  EXPECT_EQ(received, changes);
+  const NetEvent* w = c.first(K::Welcome);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(std::tie(w->playerId, w->seed, w->x, w->name),
+            std::make_tuple(id, 77u, 1.5f, std::string("Hosty")));
+  EXPECT_EQ(client.ownId(), id);
+  EXPECT_TRUE(client.active());
+
+  ASSERT_EQ(h.all.size(), 3u);
+  EXPECT_EQ(h.all[1].kind, K::EditRequest);
+  EXPECT_EQ(std::tie(h.all[1].blockX, h.all[1].blockY, h.all[1].blockZ, h.all[1].blockId),
+            std::make_tuple(12, 31, 12, uint16_t{10}));
+  EXPECT_EQ(h.all[2].kind, K::Chat);
+  EXPECT_EQ(h.all[2].text, "made it");
+}
+
+// Bad reliable messages that arrive ahead of their turn are held like any other and
+// passed over when it comes; the acknowledgement covers them.
+TEST(HostileDatagrams, UnusableMessagesAheadOfOrderTakeTheirTurn) {
+  ManualClock clock;
+  RawPeer host;
+  NetSession client(clock.fn());
+  std::string error;
+  ASSERT_TRUE(client.connect(host.endpoint(), "Tester", error));
+  const Ipv4Endpoint at{kIpv4Loopback, client.localPort()};
+  const std::vector<uint8_t> welcome = clientBound()[0].payload;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  host.send(at, datagram(2, 3, 0,
+                         Bytes().u32(2).u32(9).f32(1).f32(nan).f32(3).f32(0.5f).u8(1).str("H").b));
+  host.send(at, datagram(18, 2, 0, Bytes().u32(0).b));  // a Ping, which only hosts get
+  settle({&client});
+  EXPECT_EQ(client.server().held.size(), 2u);
+  host.send(at, datagram(2, 1, 0, {welcome.begin(), welcome.begin() + 9}));
+  host.send(at, datagram(4, 5, 0));
+  host.send(at, datagram(2, 4, 0, welcome));
+  settle({&client});
+
+  const std::vector<NetEvent> events = client.takeEvents();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].kind, NetEventKind::Welcome);
+  EXPECT_EQ(events[1].kind, NetEventKind::Ready);
+  EXPECT_EQ(client.ownId(), 2u);
+  EXPECT_TRUE(client.server().held.empty());
+
+  host.receiveAll();
+  clock.now += 0.25;  // due for a ping, which carries the acknowledgement
+  client.update();
+  std::optional<RawDatagram> ping = host.receive();
+  ASSERT_TRUE(ping);
+  EXPECT_EQ(ping->type, 18);
+  EXPECT_EQ(ping->ack, 5u);
 }
 
 TEST(HostileDatagrams, MessagesFarAheadAreNotHeld) {
