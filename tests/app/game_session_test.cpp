@@ -14,90 +14,11 @@
 #include "game/interaction.h"
 #include "game/lifecycle.h"
 #include "save/save_files.h"
-#include "tests/support/recording_renderer.h"
+#include "tests/support/game_driver.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Answers the screen actions a test queued, one per pass.
-class ScriptedScreens : public Screens {
- public:
-  ScreenActions draw(Game&) override {
-    if (queue.empty()) return {};
-    const ScreenActions next = queue.front();
-    queue.pop_front();
-    return next;
-  }
-  std::deque<ScreenActions> queue;
-};
-
-class Driver {
- public:
-  Driver() {
-    folder = fs::temp_directory_path() /
-             ("orvane_session_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    game.savesFolder = folder.string();
-    game.renderer = &renderer;
-  }
-  ~Driver() {
-    game.renderer = &game.noRenderer;
-    fs::remove_all(folder);
-  }
-
-  void pass(double dt = 1.0 / 60.0) {
-    clock += dt;
-    runFramePass(game, input, clock, renderer, screens);
-  }
-  void passes(int n, double dt = 1.0 / 60.0) {
-    for (int i = 0; i < n; ++i) pass(dt);
-  }
-  // Down for one pass, then up for one.
-  void tap(int key) {
-    input.press(key);
-    pass();
-    input.release(key);
-    pass();
-  }
-  void click(bool left) {
-    (left ? input.leftButton : input.rightButton) = true;
-    pass();
-    (left ? input.leftButton : input.rightButton) = false;
-    pass();
-  }
-  void type(const std::string& text) {
-    for (char c : text) input.characters.push_back(static_cast<unsigned char>(c));
-    pass();
-  }
-  void command(const std::string& line) {
-    type("/");
-    type(line);
-    tap(GLFW_KEY_ENTER);
-  }
-  void act(ScreenActions a) {
-    screens.queue.push_back(a);
-    pass();
-  }
-  bool logged(const std::string& text) const {
-    return std::any_of(game.chat.log.begin(), game.chat.log.end(),
-                       [&](const LogMessage& m) { return m.text == text; });
-  }
-  // Looks straight down from a flying creative body, so the ground is targeted.
-  void lookDown() {
-    game.player.pitch = -89.0f;
-    pass();
-  }
-
-  static inline int counter = 0;
-  fs::path folder;
-  Game game;
-  InputRecord input;
-  RecordingRenderer renderer;
-  ScriptedScreens screens;
-  double clock = 100.0;
-};
 
 glm::ivec3 cellBelow(const Game& game) {
   const glm::vec3 p = game.player.position;
@@ -106,7 +27,7 @@ glm::ivec3 cellBelow(const Game& game) {
 }
 
 TEST(GameSession, PlaysSavesQuitsAndLoadsTheSameWorld) {
-  Driver d;
+  GameDriver d;
   Game& game = d.game;
   d.game.menu.worldName = "Session World";
   d.game.menu.seedText = "20261018";
@@ -268,7 +189,7 @@ TEST(GameSession, PlaysSavesQuitsAndLoadsTheSameWorld) {
 }
 
 TEST(GameSession, KeysOfThePlayingScreen) {
-  Driver d;
+  GameDriver d;
   Game& game = d.game;
   newGame(game, 20261018, "Keys");
   setScreen(game, ScreenPlaying);
@@ -337,7 +258,7 @@ TEST(GameSession, KeysOfThePlayingScreen) {
 }
 
 TEST(GameSession, TimersOfHarmAndRecovery) {
-  Driver d;
+  GameDriver d;
   Game& game = d.game;
   newGame(game, 20261018, "Timers");
   setScreen(game, ScreenPlaying);
@@ -386,7 +307,7 @@ TEST(GameSession, TimersOfHarmAndRecovery) {
 }
 
 TEST(GameLifecycle, MessagesLoadingAndSavingFailures) {
-  Driver d;
+  GameDriver d;
   Game& game = d.game;
   for (int i = 0; i < 45; ++i) addMessagef(game, "line %d", i);
   ASSERT_EQ(game.chat.log.size(), 40u);
@@ -442,7 +363,7 @@ TEST(GameLifecycle, MessagesLoadingAndSavingFailures) {
 namespace {
 
 TEST(GameSession, ModsSeeTheRealGame) {
-  Driver d;
+  GameDriver d;
   Game& game = d.game;
   const fs::path mod = d.folder / "mod source";
   fs::create_directories(mod);
