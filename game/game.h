@@ -164,6 +164,7 @@ struct NetState {
   std::string playerName = "Player";
   std::unique_ptr<NetSession> session;
   NetTimers timers;
+  size_t downloadedEntries = 0;  // client: world entries received since Welcome
 };
 
 // 64 x 64 colours, RGBA, row i is z, column j is x.

@@ -306,6 +306,7 @@ void onWelcome(Game& game, const NetEvent& e) {
   host.targetY = host.shownY = e.y;
   host.targetZ = host.shownZ = e.z;
   game.inventory = InventoryState{};
+  game.net.downloadedEntries = 0;
   setMenuMessagef(game, "Downloading world...");
 }
 
@@ -350,6 +351,7 @@ void leaveToMultiplayerPage(Game& game, const std::string& reason) {
 void onBlockBatch(Game& game, const NetEvent& e) {
   if (!game.world) return;
   applyBlockChanges(*game.world, e.changes);
+  game.net.downloadedEntries += e.changes.size();
   if (game.screen != ScreenPlaying) return;
   std::vector<ChunkKey> keys;
   for (const BlockChange& c : e.changes) {

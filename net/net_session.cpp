@@ -124,20 +124,49 @@ void NetSession::sendReliable(NetPeer& peer, NetMessageType type,
   NetUnacked entry;
   entry.sequence = peer.nextSendSeq++;
   entry.bytes.reserve(kHeaderBytes + payload.size());
-  writeHeader(entry.bytes, type, entry.sequence, peer.nextRecvSeq > 1 ? peer.nextRecvSeq - 1 : 0);
+  writeHeader(entry.bytes, type, entry.sequence, currentAck(peer));
   entry.bytes.insert(entry.bytes.end(), payload.begin(), payload.end());
   entry.sentAt = clock_();
   socket_.sendTo(peer.address, entry.bytes.data(), entry.bytes.size());
+  noteSent(peer);
   peer.unacked.push_back(std::move(entry));
 }
 
-void NetSession::sendUnreliable(const NetPeer& peer, NetMessageType type,
+void NetSession::sendUnreliable(NetPeer& peer, NetMessageType type,
                                 const std::vector<uint8_t>& payload) {
   if (!socket_.isOpen() || payload.size() > kMaxPayloadBytes) return;
   scratch_.clear();
-  writeHeader(scratch_, type, 0, peer.nextRecvSeq > 1 ? peer.nextRecvSeq - 1 : 0);
+  writeHeader(scratch_, type, 0, currentAck(peer));
   scratch_.insert(scratch_.end(), payload.begin(), payload.end());
   socket_.sendTo(peer.address, scratch_.data(), scratch_.size());
+  noteSent(peer);
+}
+
+uint32_t NetSession::currentAck(const NetPeer& peer) {
+  return peer.nextRecvSeq > 1 ? peer.nextRecvSeq - 1 : 0;
+}
+
+void NetSession::noteSent(NetPeer& peer) {
+  peer.ackSent = currentAck(peer);
+  peer.ackDueSince = -1;
+}
+
+void NetSession::acknowledgePromptly(NetPeer& peer, double now) {
+  if (peer.ackDueSince < 0 || peer.closed) return;
+  if (now - peer.ackDueSince >= kAckDelaySeconds || currentAck(peer) - peer.ackSent >= kAckBacklog) {
+    sendUnreliable(peer, NetMessageType::Ack, {});
+  }
+}
+
+// A Connect the host cannot take: the refusal goes out once, as the reply to the
+// Connect's sequence number 1, and nothing is kept about the sender.
+void NetSession::refuseStranger(const Ipv4Endpoint& from, const char* reason) {
+  if (!socket_.isOpen()) return;
+  std::vector<uint8_t> datagram;
+  writeHeader(datagram, NetMessageType::Reject, 1, 1);
+  const std::vector<uint8_t> payload = encodeText(reason);
+  datagram.insert(datagram.end(), payload.begin(), payload.end());
+  socket_.sendTo(from, datagram.data(), datagram.size());
 }
 
 void NetSession::sendQueued(NetPeer& peer, NetMessageType type, std::vector<uint8_t> payload) {
@@ -203,6 +232,12 @@ void NetSession::receiveDatagram(const uint8_t* data, size_t size, const Ipv4End
   if (it == peers_.end()) {
     // A stranger becomes a peer only by asking to join, with a complete Connect.
     if (!message || message->type != NetMessageType::Connect || !header->reliable) return;
+    const size_t open = static_cast<size_t>(
+        std::count_if(peers_.begin(), peers_.end(), [](const NetPeer& p) { return !p.closed; }));
+    if (open >= maxPeers_) {
+      refuseStranger(from, "The host is full");
+      return;
+    }
     NetPeer fresh;
     fresh.address = from;
     fresh.lastHeard = clock_();
@@ -222,6 +257,7 @@ void NetSession::processDatagram(NetPeer& peer, const DatagramHeader& header,
     return;
   }
   const uint32_t s = header.sequence;
+  if (peer.ackDueSince < 0) peer.ackDueSince = now;  // repeats too: our answer was lost
   if (s < peer.nextRecvSeq) return;  // already handled
   if (s > peer.nextRecvSeq) {
     if (s - peer.nextRecvSeq < kHeldWindow) peer.held.try_emplace(s, std::move(message));
@@ -356,8 +392,10 @@ void NetSession::update() {
   const double now = clock_();
   if (isHost_) {
     updateHostPeers(now);
+    for (NetPeer& peer : peers_) acknowledgePromptly(peer, now);
   } else {
     updateClient(now);
+    if (active_) acknowledgePromptly(server_, now);
   }
 }
 

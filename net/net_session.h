@@ -36,6 +36,13 @@ inline constexpr int kMaxReadsPerUpdate = 512;
 // Reliable messages this far or farther ahead of the next expected one are dropped
 // instead of held (the sender resends them), which bounds what one peer can make us keep.
 inline constexpr uint32_t kHeldWindow = 1024;
+// Reliable data that arrived is acknowledged by the next datagram to its sender; when
+// nothing goes that way for this long, or this many messages wait for it, a header-only
+// Ack goes out instead, so a download is paced by the link and not by the pings.
+inline constexpr double kAckDelaySeconds = 0.02;
+inline constexpr uint32_t kAckBacklog = kSendWindow / 2;
+// Peers a host keeps at most (accepted or being accepted); further Connects are refused.
+inline constexpr size_t kDefaultMaxPeers = 32;
 
 // A reliable datagram waiting for its acknowledgement.
 struct NetUnacked {
@@ -67,6 +74,8 @@ struct NetPeer {
   bool closed = false;  // removed by the next update
   double lastHeard = 0;
   double lastPing = 0;  // client: the last ping sent to the host
+  uint32_t ackSent = 0;     // the acknowledgement the latest datagram to the peer carried
+  double ackDueSince = -1;  // when unacknowledged reliable data arrived; -1 none
 };
 
 // Keeps bytes 32..126, at most 20 of them, trims spaces at both ends; "Player" when
@@ -140,6 +149,9 @@ class NetSession {
   const NetPeer& server() const { return server_; }
   // The bound UDP port, 0 without a socket (a client's port exists after its first send).
   uint16_t localPort() const { return socket_.localPort(); }
+  // The most peers a host keeps; a Connect beyond them gets Reject "The host is full".
+  void setMaxPeers(size_t count) { maxPeers_ = count; }
+  size_t maxPeers() const { return maxPeers_; }
 
   // Sends any message (tools and tests): to the accepted peer `playerId` on the host, to
   // the host on a client. Payloads over 1181 bytes are dropped unnumbered.
@@ -151,8 +163,12 @@ class NetSession {
  private:
   void resetToIdle();
   void sendReliable(NetPeer& peer, NetMessageType type, const std::vector<uint8_t>& payload);
-  void sendUnreliable(const NetPeer& peer, NetMessageType type,
-                      const std::vector<uint8_t>& payload);
+  void sendUnreliable(NetPeer& peer, NetMessageType type, const std::vector<uint8_t>& payload);
+  // The acknowledgement for the peer's reliable messages handled so far.
+  static uint32_t currentAck(const NetPeer& peer);
+  void noteSent(NetPeer& peer);
+  void acknowledgePromptly(NetPeer& peer, double now);
+  void refuseStranger(const Ipv4Endpoint& from, const char* reason);
   void sendQueued(NetPeer& peer, NetMessageType type, std::vector<uint8_t> payload);
   void flushQueue(NetPeer& peer);
   // Resends what is due; false when a message ran out of resends.
@@ -187,4 +203,5 @@ class NetSession {
   uint32_t modListHash_ = 0;
   std::vector<NetEvent> events_;
   std::vector<uint8_t> scratch_;  // datagram being built for an unreliable send
+  size_t maxPeers_ = kDefaultMaxPeers;
 };

@@ -28,6 +28,9 @@ enum class NetMessageType : uint8_t {
   Disconnect = 17,
   Ping = 18,
   Pong = 19,
+  // Only the header, sent to acknowledge promptly; peers that do not know it ignore it
+  // and still read its acknowledgement.
+  Ack = 20,
 };
 
 // One block change on the wire: position, block id and fluid level (255 = none).

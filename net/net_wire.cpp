@@ -22,11 +22,14 @@
 // datagram from the peer; unacknowledged messages are resent unchanged every 0.32 s, at
 // most 12 times. Receivers handle reliable messages in sequence order, holding early
 // ones and dropping repeats. Queued messages wait while 128 are unacknowledged.
-// Acknowledgements ride on every datagram; there is no acknowledgement-only message.
+// Acknowledgements ride on every datagram. A receiver that has handled reliable data and
+// sent nothing back for 20 ms (or owes acknowledgements for 64 messages) sends Ack, a
+// bare header; peers that predate it ignore the type but still take its acknowledgement.
 //
 // A conversation: the client's first reliable message is Connect (sequence 1); a host
 // hears an unknown address only through it. The host answers Reject ("Client and host
-// versions do not match", "Mod lists do not match") or, once the game accepts, Welcome,
+// versions do not match", "Mod lists do not match", and "The host is full" beyond 32 peers,
+// which keeps nothing about the sender) or, once the game accepts, Welcome,
 // the world record as BlockBatches, PlayerJoined for everyone present and Ready. The
 // client sends Ping every 0.2 s and the host answers with Pong. A host drops a client
 // after 15 s of silence, a client gives up after 12 s; whoever leaves sends Disconnect
@@ -64,6 +67,7 @@
 //   17 Disconnect     both rel    str16 reason
 //   18 Ping           C->H unrel  u32 ping id
 //   19 Pong           H->C unrel  the 4 bytes of the Ping payload
+//   20 Ack            both unrel  (empty)
 //
 // A message whose payload is too short for its fields, whose list count is above its
 // limit, or that carries a float that is not finite is ignored whole, and so is a type

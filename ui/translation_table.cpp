@@ -267,8 +267,9 @@ const TranslationPair kTranslationTable[] = {
      "将 .mod.orvac 模组和 .rp.orvac 资源包放入打开的文件夹，然后重新启动游戏。"},
     {"Connection rejected", "连接被拒绝"},
     {"Host closed the connection", "主机关闭了连接"},
+    {"The host is full", "主机已满"},
 };
 
-static_assert(std::size(kTranslationTable) == 218, "the translation table has 218 rows");
+static_assert(std::size(kTranslationTable) == 219, "the translation table has 219 rows");
 
 const std::size_t kTranslationTableSize = std::size(kTranslationTable);
