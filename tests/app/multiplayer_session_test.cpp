@@ -10,30 +10,36 @@
 #include "game/lifecycle.h"
 #include "game/net_sync.h"
 #include "tests/support/game_driver.h"
+#include "tests/support/lossy_relay.h"
 
 namespace {
 
 struct Pair {
   GameDriver host, client;
+  LossyRelay* relay = nullptr;  // between them when set
 
   // Both games run a pass; the loop ends when `done` holds or after `limit` passes.
   template <class Done>
   bool runUntil(Done done, int limit = 1500) {
     for (int i = 0; i < limit; ++i) {
       host.pass();
+      if (relay != nullptr) relay->pump();
       client.pass();
+      if (relay != nullptr) relay->pump();
       if (done()) return true;
       if (i % 8 == 7) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
   }
 
-  bool join() {
-    client.game.menu.address = "127.0.0.1:" + std::to_string(host.game.net.session->localPort());
+  bool join(int limit = 1500) {
+    const uint16_t port =
+        relay != nullptr ? relay->endpoint().port : host.game.net.session->localPort();
+    client.game.menu.address = "127.0.0.1:" + std::to_string(port);
     client.game.menu.playerName = "Guest";
     client.act({MenuAction::Join, {}, {}});
     if (client.game.menu.page != MenuPageConnecting) return false;
-    return runUntil([&] { return client.game.screen == ScreenPlaying; });
+    return runUntil([&] { return client.game.screen == ScreenPlaying; }, limit);
   }
 };
 
@@ -118,6 +124,35 @@ TEST(MultiplayerSession, JoinEditPickUpChatLeaveAndRejoin) {
   EXPECT_EQ(guestId(host), 0u);
   ASSERT_TRUE(p.join());
   EXPECT_EQ(client.world->getBlock(near.x, near.y, near.z), kBlockPlanks);
+}
+
+TEST(MultiplayerSession, JoinThroughALossyNetwork) {
+  Pair p;
+  Game& host = p.host.game;
+  Game& client = p.client.game;
+  std::string error;
+  ASSERT_TRUE(startHosting(host, 0, error)) << error;
+  newGame(host, 20261018, "Lossy");
+  setScreen(host, ScreenPlaying);
+  for (int i = 0; i < 5000; ++i) host.world->setBlock(2000 + i % 50, 41, i / 50, kBlockGravel);
+  host.world->takeCapturedChanges();
+  LossyRelay relay({kIpv4Loopback, host.net.session->localPort()}, 77);
+  p.relay = &relay;
+
+  ASSERT_TRUE(p.join(40000));
+  const auto allArrived = [&] {
+    return client.world->edits().blocks.size() == host.world->edits().blocks.size();
+  };
+  ASSERT_TRUE(p.runUntil(allArrived, 40000));
+  host.world->setBlock(7, 55, 7, kBlockBricks);
+  p.client.type("t");
+  p.client.type("through the storm");
+  p.client.tap(GLFW_KEY_ENTER);
+  ASSERT_TRUE(p.runUntil(
+      [&] { return client.world->getBlock(7, 55, 7) == kBlockBricks && p.host.logged("Guest: through the storm"); },
+      40000));
+  EXPECT_GT(relay.dropped, 0);
+  EXPECT_GT(relay.duplicated, 0);
 }
 
 TEST(MultiplayerSession, MenuRefusalsAndCancel) {
