@@ -6,6 +6,7 @@
 #include "app/headless_modes.h"
 #include "app/launch.h"
 #include "app/play_mode.h"
+#include "app/server_mode.h"
 #include "app/screenshot_mode.h"
 #include "app/selftest.h"
 #include "app/sounds.h"
@@ -29,6 +30,8 @@ int runHeadless(const LaunchOptions& options) {
       return runNetTest();
     case RunMode::ModTest:
       return runModTest();
+    case RunMode::Server:
+      return runServer(options.serverArguments);
     default:
       return notBuiltYet(options.mode);
   }

@@ -328,6 +328,8 @@ void footsteps(Game& game, float dt) {
   }
 }
 
+}  // namespace
+
 void tickMods(Game& game, float dt) {
   game.timers.modTick += dt;
   if (game.timers.modTick >= 0.05f) {
@@ -336,9 +338,13 @@ void tickMods(Game& game, float dt) {
   }
 }
 
+namespace {
+
 void remeshDirtyChunks(Game& game) {
   for (const ChunkKey& key : game.world->takeDirtyChunks()) remeshSection(game, key);
 }
+
+}  // namespace
 
 void advanceCreatures(Game& game, float dt) {
   Entities& e = game.entities;
@@ -353,16 +359,19 @@ void advanceCreatures(Game& game, float dt) {
     }
     return;
   }
-  std::vector<MobTarget> players{{game.player.position, game.player.gameMode}};
+  std::vector<MobTarget> players;
+  if (!game.net.dedicated) players.push_back({game.player.position, game.player.gameMode});
   if (game.net.role == NetHost) {
     for (const RemotePlayer& r : e.remotePlayers) {
       if (r.hasState) players.push_back({{r.targetX, r.targetY, r.targetZ}, r.gameMode});
     }
   }
   updateMobs(*game.world, e.mobs, dt, players);
-  updateDrops(*game.world, e.drops, game.player.position, game.inventory.items,
-              game.player.gameMode != GameModeSpectator, dt);
+  const bool pickup = !game.net.dedicated && game.player.gameMode != GameModeSpectator;
+  updateDrops(*game.world, e.drops, game.player.position, game.inventory.items, pickup, dt);
 }
+
+namespace {
 
 void slimeContact(Game& game, float dt) {
   Timers& timers = game.timers;

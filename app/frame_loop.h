@@ -28,3 +28,9 @@ glm::mat4 cameraMatrix(const Game& game, float aspect);
 // The simulation steps alone (hotbar keys to the mesh scheduler), as the pass runs them
 // while playing; for benchmarks and tests that drive the world without drawing.
 void simulate(Game& game, const InputRecord& input, float dt);
+
+// Two of those steps that a host without a player runs too: the mods' tick clock (an
+// event every 0.05 s) and the creatures and dropped items (moved here, or only eased on
+// a client).
+void tickMods(Game& game, float dt);
+void advanceCreatures(Game& game, float dt);

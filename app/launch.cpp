@@ -16,6 +16,9 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
     options.mode = RunMode::HostTest;
   } else if (std::strcmp(first, "--benchmark") == 0) {
     options.mode = RunMode::Benchmark;
+  } else if (std::strcmp(first, "--server") == 0) {
+    options.mode = RunMode::Server;
+    for (int i = 2; i < argc && argv[i] != nullptr; ++i) options.serverArguments.push_back(argv[i]);
   } else if (std::strcmp(first, "--screenshot") == 0 && argc >= 3 && argv[2] != nullptr) {
     options.mode = RunMode::Screenshot;
     options.screenshotPath = argv[2];
@@ -25,7 +28,8 @@ LaunchOptions parseLaunchOptions(int argc, const char* const* argv) {
 }
 
 bool isHeadless(RunMode mode) {
-  return mode == RunMode::SelfTest || mode == RunMode::NetTest || mode == RunMode::ModTest;
+  return mode == RunMode::SelfTest || mode == RunMode::NetTest || mode == RunMode::ModTest ||
+         mode == RunMode::Server;
 }
 
 const char* runModeName(RunMode mode) {
@@ -44,6 +48,8 @@ const char* runModeName(RunMode mode) {
       return "--benchmark";
     case RunMode::Screenshot:
       return "--screenshot";
+    case RunMode::Server:
+      return "--server";
   }
   return "play";
 }

@@ -2,13 +2,15 @@
 // How the program was asked to run, decided once from the command line.
 
 #include <string>
+#include <vector>
 
-enum class RunMode { Play, SelfTest, NetTest, ModTest, HostTest, Benchmark, Screenshot };
+enum class RunMode { Play, SelfTest, NetTest, ModTest, HostTest, Benchmark, Screenshot, Server };
 
 struct LaunchOptions {
   RunMode mode = RunMode::Play;
   std::string screenshotPath;   // Screenshot only
   std::string screenshotScene;  // Screenshot only; empty for the default scene
+  std::vector<std::string> serverArguments;  // Server only: the words after "--server"
 };
 
 // Only the first argument selects a mode, compared byte-exactly. "--screenshot" needs

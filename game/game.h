@@ -165,6 +165,7 @@ struct NetState {
   std::unique_ptr<NetSession> session;
   NetTimers timers;
   size_t downloadedEntries = 0;  // client: world entries received since Welcome
+  bool dedicated = false;        // a server: the host has no player of its own
 };
 
 // 64 x 64 colours, RGBA, row i is z, column j is x.

@@ -67,7 +67,7 @@ void resetRendering(Game& game) {
 // --- Periodic sends --------------------------------------------------------------------
 
 void broadcastStates(Game& game) {
-  session(game).broadcastPlayerState(ownState(game));
+  if (!game.net.dedicated) session(game).broadcastPlayerState(ownState(game));
   for (const RemotePlayer& r : game.entities.remotePlayers) {
     if (!r.hasState) continue;
     NetPlayerState state;
@@ -178,7 +178,7 @@ void onPeerJoined(Game& game, const NetEvent& e) {
   s.sendWelcome(e.playerId, game.seed, game.spawnPoint.x, game.spawnPoint.y, game.spawnPoint.z,
                 game.environment.timeOfDay, game.environment.weather, game.net.playerName);
   s.sendBlockBatches(e.playerId, editRecordChanges(*game.world));
-  s.sendPlayerJoined(e.playerId, 1, game.net.playerName);
+  if (!game.net.dedicated) s.sendPlayerJoined(e.playerId, 1, game.net.playerName);
   for (const RemotePlayer& other : game.entities.remotePlayers) {
     if (other.id != e.playerId) s.sendPlayerJoined(e.playerId, other.id, other.name);
   }

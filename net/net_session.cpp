@@ -110,6 +110,15 @@ void NetSession::shutdown() {
   resetToIdle();
 }
 
+bool NetSession::kick(uint32_t playerId, const std::string& reason) {
+  NetPeer* peer = acceptedPeer(playerId);
+  if (peer == nullptr || peer->closed) return false;
+  const std::vector<uint8_t> goodbye = encodeText(reason);
+  for (int i = 0; i < 3; ++i) sendReliable(*peer, NetMessageType::Disconnect, goodbye);
+  peer->closed = true;
+  return true;
+}
+
 std::vector<NetEvent> NetSession::takeEvents() {
   std::vector<NetEvent> out;
   out.swap(events_);

@@ -100,6 +100,9 @@ class NetSession {
   // When active, says goodbye (Disconnect "Disconnected", three times) to every peer or
   // the host; then closes the socket and returns to idle.
   void shutdown();
+  // Host: tells the accepted peer `playerId` it was disconnected with `reason` and drops
+  // it at the next update (which raises PeerLeft). False when there is no such peer.
+  bool kick(uint32_t playerId, const std::string& reason);
   // Once per frame: reads up to 512 datagrams, drops silent peers, pings, resends.
   // Does nothing when idle.
   void update();

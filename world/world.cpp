@@ -186,6 +186,19 @@ void World::unloadColumnsBeyond(int cx, int cz, int r) {
   });
 }
 
+void World::unloadColumnsAwayFrom(const std::vector<ColumnPos>& centres, int r) {
+  const int64_t reach = r;
+  chunks_.eraseIf([&](const auto& entry) {
+    const ChunkKey& k = entry.first;
+    for (const ColumnPos& c : centres) {
+      if (std::llabs(int64_t{k.cx} - c.cx) <= reach && std::llabs(int64_t{k.cz} - c.cz) <= reach) {
+        return false;
+      }
+    }
+    return true;
+  });
+}
+
 // --- Dirty set and capture -----------------------------------------------------------
 
 std::vector<ChunkKey> World::takeDirtyChunks() {

@@ -17,6 +17,11 @@
 #include "world/flat_hash.h"
 #include "world/village.h"
 
+// A column's coordinates (block coordinates divided by 16, rounded down).
+struct ColumnPos {
+  int cx = 0, cz = 0;
+};
+
 // One changed block, as sent to multiplayer clients.
 struct CapturedChange {
   int32_t x = 0, y = 0, z = 0;
@@ -76,6 +81,9 @@ class World {
   // Drops every chunk farther than r columns from (cx, cz) on either axis. Edits,
   // fluid levels and queues stay.
   void unloadColumnsBeyond(int cx, int cz, int r);
+  // Drops every chunk farther than r columns from each of the columns `centres`; with no
+  // centres, every chunk. Edits, fluid levels and queues stay.
+  void unloadColumnsAwayFrom(const std::vector<ColumnPos>& centres, int r);
 
   bool generating() const { return generating_; }
 

@@ -1,0 +1,154 @@
+// The dedicated server: its command line, and the real process hosting a game that
+// joins it, surviving SIGTERM and SIGKILL with every completed save intact.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "app/server_options.h"
+#include "game/lifecycle.h"
+#include "game/random.h"
+#include "tests/support/game_driver.h"
+#include "tests/support/server_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ServerOptions, ParsesOrRefusesWithTheRightStatus) {
+  const auto ok = parseServerOptions({"Realm", "--port", "4000", "--seed", "77", "--max-players",
+                                      "4", "--autosave", "0.5", "--saves", "/tmp/x"});
+  ASSERT_TRUE(ok.options);
+  EXPECT_EQ(ok.options->worldName, "Realm");
+  EXPECT_EQ(ok.options->port, 4000);
+  EXPECT_EQ(ok.options->seed, 77u);
+  EXPECT_EQ(ok.options->maxPlayers, 4);
+  EXPECT_DOUBLE_EQ(ok.options->autosaveSeconds, 0.5);
+  EXPECT_EQ(ok.options->savesFolder, "/tmp/x");
+  const auto defaults = parseServerOptions({"Realm"});
+  ASSERT_TRUE(defaults.options);
+  EXPECT_EQ(defaults.options->port, 27632);
+  EXPECT_FALSE(defaults.options->seed);
+  EXPECT_DOUBLE_EQ(defaults.options->autosaveSeconds, 300.0);
+
+  // Usage errors exit 2, bad values 1.
+  EXPECT_EQ(parseServerOptions({}).exitStatus, 2);
+  EXPECT_EQ(parseServerOptions({"--port", "1"}).exitStatus, 2);
+  EXPECT_EQ(parseServerOptions({"Realm", "--colour", "red"}).exitStatus, 2);
+  EXPECT_EQ(parseServerOptions({"Realm", "--port"}).exitStatus, 2);
+  EXPECT_EQ(parseServerOptions({"a/b"}).exitStatus, 1);
+  EXPECT_EQ(parseServerOptions({"Realm", "--port", "65536"}).exitStatus, 1);
+  EXPECT_EQ(parseServerOptions({"Realm", "--port", "-1"}).exitStatus, 1);
+  EXPECT_EQ(parseServerOptions({"Realm", "--seed", "4294967296"}).exitStatus, 1);
+  EXPECT_EQ(parseServerOptions({"Realm", "--autosave", "nan"}).exitStatus, 1);
+  EXPECT_EQ(parseServerOptions({"Realm", "--max-players", "0"}).exitStatus, 1);
+}
+
+// "server: hosting "<name>" (seed S, N edits) on UDP P" -> N and P.
+bool readHostingLine(ServerProcess& server, size_t& edits, unsigned& port) {
+  const std::optional<std::string> line = server.lineStarting("server: hosting", 60.0);
+  if (!line) return false;
+  const size_t open = line->find(", ");
+  return open != std::string::npos &&
+         std::sscanf(line->c_str() + open, ", %zu edits) on UDP %u", &edits, &port) == 2;
+}
+
+TEST(ServerProcess, HostsAJoiningGameAndKeepsItsEditsAcrossARestart) {
+  GameDriver client;
+  const std::string saves = (client.folder / "server saves").string();
+  const std::vector<std::string> args{"Shared", "--port", "0", "--seed", "9", "--saves", saves};
+  auto server = std::make_unique<ServerProcess>(ORVANE_EXECUTABLE, args);
+  ASSERT_TRUE(server->started());
+  size_t edits = 0;
+  unsigned port = 0;
+  ASSERT_TRUE(readHostingLine(*server, edits, port));
+  EXPECT_EQ(edits, 0u);
+
+  Game& game = client.game;
+  const auto joinServer = [&] {
+    game.menu.address = "127.0.0.1:" + std::to_string(port);
+    game.menu.playerName = "Visitor";
+    client.act({MenuAction::Join, {}, {}});
+    for (int i = 0; i < 20000 && game.screen != ScreenPlaying; ++i) {
+      client.pass();
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return game.screen == ScreenPlaying;
+  };
+  ASSERT_TRUE(joinServer());
+  EXPECT_TRUE(server->lineStarting("[log] Visitor joined the game"));
+  EXPECT_EQ(game.seed, 9u);
+
+  // Three blocks placed beside the player, each asked of the server.
+  const glm::ivec3 base(static_cast<int>(std::floor(game.player.position.x)) + 2,
+                        static_cast<int>(std::floor(game.player.position.y)),
+                        static_cast<int>(std::floor(game.player.position.z)));
+  for (int i = 0; i < 3; ++i) {
+    game.world->setBlock(base.x, base.y, base.z + i, kBlockBricks);
+    game.net.session->sendEditRequest(base.x, base.y, base.z + i, kBlockBricks, GameModeCreative);
+  }
+  client.passes(30);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  client.passes(30);
+
+  server->signal(SIGTERM);
+  EXPECT_TRUE(server->lineStarting("server: stopped"));
+  EXPECT_EQ(server->wait(), 0);
+  for (int i = 0; i < 200 && game.net.role != NetOffline; ++i) client.pass();
+  EXPECT_EQ(game.net.role, NetOffline);  // the server said goodbye
+
+  server = std::make_unique<ServerProcess>(ORVANE_EXECUTABLE, args);
+  ASSERT_TRUE(readHostingLine(*server, edits, port));
+  EXPECT_EQ(edits, 3u);
+  ASSERT_TRUE(joinServer());
+  game.world->ensureColumnsAround(base.x, base.z, 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(game.world->getBlock(base.x, base.y, base.z + i), kBlockBricks);
+  server->type("/stop");
+  EXPECT_EQ(server->wait(), 0);
+}
+
+TEST(ServerProcess, KilledAtAnyMomentItKeepsEveryCompletedSave) {
+  const fs::path saves = fs::temp_directory_path() / ("orvane_kill_" + std::to_string(::getpid()));
+  fs::remove_all(saves);
+  const std::vector<std::string> args{"Growing", "--port", "0", "--seed", "3", "--autosave",
+                                      "0.05", "--saves", saves.string()};
+  uint32_t random = 0x1234567u;
+  int completedSaves = 0, nextCell = 0;
+  size_t lastCompleted = 0;
+  while (completedSaves < 50) {
+    ServerProcess server(ORVANE_EXECUTABLE, args);
+    size_t loaded = 0;
+    unsigned port = 0;
+    ASSERT_TRUE(readHostingLine(server, loaded, port));
+    ASSERT_GE(loaded, lastCompleted) << "a restart returned a save older than the last completed";
+    const int savesBeforeKill = 1 + static_cast<int>(xorshift32(random) % 6);
+    for (int seen = 0; seen < savesBeforeKill;) {
+      for (int i = 0; i < 5; ++i, ++nextCell) {
+        server.type("/fill " + std::to_string(nextCell) + " 60 500 " + std::to_string(nextCell) +
+                    " 60 500 bricks");
+      }
+      const std::optional<std::string> saved = server.lineStarting("server: saved", 30.0);
+      ASSERT_TRUE(saved);
+      size_t count = 0;
+      ASSERT_EQ(std::sscanf(saved->c_str(), "server: saved \"Growing\" (%zu edits)", &count), 1);
+      lastCompleted = count;
+      ++seen;
+      ++completedSaves;
+    }
+    // Somewhere in the next save, or between saves.
+    std::this_thread::sleep_for(std::chrono::microseconds(xorshift32(random) % 60000));
+    server.signal(SIGKILL);
+    server.wait();
+  }
+  ServerProcess last(ORVANE_EXECUTABLE, args);
+  size_t loaded = 0;
+  unsigned port = 0;
+  ASSERT_TRUE(readHostingLine(last, loaded, port));
+  EXPECT_GE(loaded, lastCompleted);
+  last.type("/stop");
+  EXPECT_EQ(last.wait(), 0);
+  fs::remove_all(saves);
+}
+
+}  // namespace
