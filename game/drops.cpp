@@ -45,9 +45,10 @@ bool updateDrop(const World& world, Drop& d, glm::vec3 eye, Inventory& inventory
     for (int axis : {0, 2, 1}) {
       const float share = move[axis] / static_cast<float>(steps);
       if (share == 0.0f) continue;
+      const float before = d.position[axis];  // restored exactly: see moveAxisInSteps
       d.position[axis] += share;
       if (!dropBlocked(world, d.position)) continue;
-      d.position[axis] -= share;
+      d.position[axis] = before;
       if (axis == 1 && d.velocity.y < 0.0f) d.onGround = 1;
       d.velocity[axis] = 0.0f;
     }

@@ -108,8 +108,11 @@ int stepPlayer(Player& player, const World& world, float dt, const MovementInput
     if (v.y < 0.0f) player.fallDistance += -v.y * dt;
     return 0;
   }
+  // A fast landing step may start above the water and end in it: water at the feet
+  // after the move breaks the fall as well.
   int damage = 0;
-  if (!wasOnGround && player.fallDistance > kSafeFall) {
+  if (!wasOnGround && player.fallDistance > kSafeFall &&
+      blockAt(world, p.x, p.y - 0.9f, p.z) != kBlockWater) {
     damage = static_cast<int>(player.fallDistance - 3.0f);
   }
   player.fallDistance = 0.0f;

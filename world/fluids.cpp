@@ -28,6 +28,7 @@ constexpr float kWaterStepSeconds = 0.15f;
 constexpr float kLavaStepSeconds = 0.7f;
 constexpr int kWaterKeysPerStep = 32;
 constexpr int kLavaKeysPerStep = 16;
+constexpr int kIdleKeysPerStep = 4096;
 
 uint8_t reachOf(BlockId fluid) {
   return fluid == kBlockWater ? 7 : 3;
@@ -121,22 +122,45 @@ void World::tick(float dt) {
   }
 }
 
+// Only keys that recompute a body count against the step's limit: keys that would do
+// nothing (handled already this step, solid blocks, air away from any fluid) are
+// dropped on the way, at most kIdleKeysPerStep of them per step so that a long backlog
+// cannot stall a frame. Past that bound they count against the limit again.
 void World::runFluidStep(std::deque<BlockKey>& queue, uint8_t queueBit, int limit) {
   processed_.clear();
-  for (int i = 0; i < limit && !queue.empty(); ++i) {
+  int used = 0, dropped = 0;
+  while (used < limit && !queue.empty()) {
     const BlockKey key = queue.front();
     queue.pop_front();
     if (uint8_t* queued = fluidQueued_.lookup(key)) {
       *queued &= static_cast<uint8_t>(~queueBit);
       if (*queued == 0) fluidQueued_.erase(key);
     }
-    if (processed_.contains(key)) continue;
     const BlockPos p = unpackBlockKey(key);
-    processFluidCell(p.x, p.y, p.z);
+    const bool idle = processed_.contains(key) || !wouldRecompute(p.x, p.y, p.z);
+    if (idle && dropped < kIdleKeysPerStep) {
+      ++dropped;
+      continue;
+    }
+    ++used;
+    if (!idle) processFluidCell(p.x, p.y, p.z);
   }
 }
 
 // --- One body ------------------------------------------------------------------------
+
+bool World::wouldRecompute(int x, int y, int z) const {
+  if (!insideWorld(x, y, z)) return false;
+  CachedReader read(*this);
+  const BlockId id = read.at(x, y, z);
+  if (blockDef(id).fluid) return true;
+  if (id != kBlockAir) return false;
+  for (const Dir& d : kSixDirs) {
+    const BlockId next = read.at(x + d.dx, y + d.dy, z + d.dz);
+    if (next == kBlockWater || next == kBlockLava) return true;
+  }
+  return false;
+}
 
 void World::processFluidCell(int x, int y, int z) {
   if (!insideWorld(x, y, z)) return;

@@ -125,7 +125,8 @@ class World {
   void setFluidSimulation(bool on);
   bool fluidSimulationEnabled() const { return fluidEnabled_; }
   // Advances the simulation: every 0.15 s up to 32 queued water positions, every 0.7 s up
-  // to 16 lava positions.
+  // to 16 lava positions, counting only positions that recompute a body; up to 4096
+  // queued positions that would change nothing are dropped along the way.
   void tick(float dt);
   // Recomputes the fluid body at or next to a position (nothing outside the world).
   void processFluidCell(int x, int y, int z);
@@ -149,6 +150,8 @@ class World {
   void setFlowLevel(int x, int y, int z, uint8_t level);
   void queueFluidKey(BlockKey key, BlockId id);
   void runFluidStep(std::deque<BlockKey>& queue, uint8_t queueBit, int limit);
+  // Whether processFluidCell at the position would recompute a body.
+  bool wouldRecompute(int x, int y, int z) const;
   void quenchAround(int x, int y, int z);
 
   // Every block read looks here first: kept at most half full for short probes.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "game/mobs.h"
 #include "game/random.h"
@@ -136,4 +137,33 @@ TEST(Mobs, WanderDrawsFromTheSharedGenerator) {
   EXPECT_FLOAT_EQ(mobs[0].decisionTimer, static_cast<float>(x1 % 3000) / 1000.0f + 1.5f);
   EXPECT_EQ(mobs[0].moving, (x2 % 100) < 65);
   EXPECT_FLOAT_EQ(mobs[0].heading, static_cast<float>(x3 % 62832) / 10000.0f);
+}
+
+// Undoing a blocked sub-step restores the coordinate exactly. Here x + s - s rounds up to
+// 39.6, where the cube touches the wall and every later move of it would be blocked.
+TEST(Mobs, BlockedWalkersSlideAlongWallsWithoutEnteringThem) {
+  auto fromBits = [](uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+  };
+  World w(20261018);
+  for (int z = 0; z <= 20; ++z) {
+    for (int x = 30; x <= 45; ++x) w.setBlockRaw(x, 40, z, kBlockStone);
+    for (int y = 41; y <= 42; ++y) w.setBlockRaw(40, y, z, kBlockStone);
+  }
+  Mob pig = mobAt(MobPig, {fromBits(0x421e6665), 41.4f, 10.5f});  // x = 39.59999466
+  pig.heading = fromBits(0x3d8a3d71);                             // 0.0675 rad
+  pig.moving = 1;
+  pig.decisionTimer = 100.0f;
+  std::vector<Mob> mobs{pig};
+  float highest = 0.0f;
+  for (int i = 0; i < 60; ++i) {
+    updateMobs(w, mobs, 1.0f / 60.0f, {});
+    ASSERT_FALSE(mobBlocked(w, mobs[0].position)) << "frame " << i;
+    highest = std::max(highest, mobs[0].position.y);
+  }
+  EXPECT_EQ(mobs[0].position.x, fromBits(0x421e6665)) << "stays exactly where it was stopped";
+  EXPECT_NEAR(mobs[0].position.z - 10.5f, 1.7f * std::sin(0.0675f), 0.01f) << "slides along";
+  EXPECT_GT(highest, 41.9f) << "and hops against the wall";
 }

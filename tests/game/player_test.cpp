@@ -139,3 +139,29 @@ TEST(SpawnPoint, StandsOnNaturalGroundAwayFromVillages) {
   EXPECT_EQ(x % 8, 0);
   EXPECT_EQ(findSpawnPoint(w), eye) << "same world, same spawn";
 }
+
+// A fast fall often starts its landing step above the surface; water under the feet at
+// either end of that step breaks the fall, at any frame rate.
+TEST(Player, FallsIntoWaterDoNoHarmAtAnyFrameRate) {
+  Field f;
+  f.world.setBlock(Field::kX, 40, Field::kZ, kBlockStone);
+  auto fall = [&](float dt, float height, int depth) {
+    for (int y = 41; y <= 44; ++y) {
+      f.world.setBlockRaw(Field::kX, y, Field::kZ, y < 41 + depth ? kBlockWater : kBlockAir);
+    }
+    Player p;
+    p.gameMode = GameModeSurvival;
+    p.position = f.above(41.0f + kEyeHeight + height);
+    int damage = 0;
+    for (float t = 0.0f; t < 5.0f; t += dt) damage += stepPlayer(p, f.world, dt, {});
+    EXPECT_TRUE(p.onGround);
+    return damage;
+  };
+  for (float dt : {1.0f / 60.0f, 1.0f / 30.0f, 0.1f}) {
+    for (float height : {10.0f, 37.0f}) {
+      EXPECT_GT(fall(dt, height, 0), 0) << "onto stone, dt " << dt << ", height " << height;
+      EXPECT_EQ(fall(dt, height, 1), 0) << "dt " << dt << ", height " << height;
+      EXPECT_EQ(fall(dt, height, 4), 0) << "dt " << dt << ", height " << height;
+    }
+  }
+}

@@ -27,6 +27,28 @@ void settle(World& w) {
   }
 }
 
+// The y of the highest block that is not air in column (x, z), or -1.
+int groundAt(const World& w, int x, int z) {
+  for (int y = kWorldHeight - 1; y >= 0; --y) {
+    if (w.getBlock(x, y, z) != kBlockAir) return y;
+  }
+  return -1;
+}
+
+// FNV-1a over the id and fluid level of every block of the columns in the rectangle.
+uint64_t columnsFingerprint(const World& w, int x0, int z0, int x1, int z1) {
+  uint64_t h = 1469598103934665603ull;
+  for (int z = z0; z <= z1; ++z) {
+    for (int x = x0; x <= x1; ++x) {
+      for (int y = 0; y < kWorldHeight; ++y) {
+        h = (h ^ w.getBlock(x, y, z)) * 1099511628211ull;
+        h = (h ^ w.fluidLevel(x, y, z)) * 1099511628211ull;
+      }
+    }
+  }
+  return h;
+}
+
 }  // namespace
 
 TEST(Fluids, WaterSpreadsSevenBlocksAndRecedesWithoutItsSource) {
@@ -191,4 +213,56 @@ TEST(Fluids, QueuedKeysInUnloadedColumnsRegenerateThem) {
   // Keys there read as air and start nothing; the edits come back with their columns.
   w.ensureColumn(floorDiv16(300), floorDiv16(300));
   EXPECT_EQ(w.getBlock(300, 51, 300), kBlockWater);
+}
+
+// Every block a spill writes queues its air neighbours for water and lava alike. Those
+// that can change nothing must not hold up the positions behind them.
+TEST(Fluids, ABacklogOfIdlePositionsDoesNotHoldUpNewLava) {
+  {
+    World w(kSeed);
+    for (int z = 0; z < 100; ++z) {
+      for (int x = 0; x < 100; ++x) w.scheduleFluid(5000 + x, 60, 5000 + z);  // far from fluid
+    }
+    w.tick(0.15f);
+    EXPECT_EQ(w.waterQueueSize(), 10000u - 4096u - 32u) << "a step drops a bounded number";
+  }
+
+  World w(kSeed);
+  w.ensureColumnsAround(0, 0, 5);
+  const int pillar = groundAt(w, 40, 40);
+  for (int y = pillar + 1; y <= pillar + 6; ++y) w.setBlock(40, y, 40, kBlockStone);
+  w.setBlock(40, pillar + 7, 40, kBlockWater);
+  for (int i = 0; i < 50 * 60; ++i) w.tick(1.0f / 60.0f);
+
+  const int x = -30, z = -30, y = groundAt(w, x, z) + 1;
+  for (int d = 1; d <= 3; ++d) ASSERT_EQ(groundAt(w, x + d, z), y - 1) << "open level ground";
+  w.setBlock(x, y, z, kBlockLava);
+  int first = 0, third = 0;
+  for (int i = 1; i <= 3 * 60 && third == 0; ++i) {
+    w.tick(1.0f / 60.0f);
+    if (first == 0 && w.getBlock(x + 1, y, z) == kBlockLava) first = i;
+    if (w.getBlock(x + 3, y, z) == kBlockLava) third = i;
+  }
+  EXPECT_GT(first, 0);
+  EXPECT_LE(first, 90) << "reaches its neighbour within 1.5 s";
+  EXPECT_GT(third, 0) << "reaches its third block within 3 s";
+  EXPECT_EQ(w.fluidLevel(x + 3, y, z), 3);
+
+  // Dropping idle positions changes when the work is done, not its outcome: the settled
+  // spill is the one reached when every queued position took its turn.
+  settle(w);
+  EXPECT_EQ(w.waterQueueSize() + w.lavaQueueSize(), 0u);
+  EXPECT_EQ(columnsFingerprint(w, -16, -16, 79, 79), 0x7df15d9d5d21834cull);
+}
+
+TEST(Fluids, ClosedPoolsSettleToKnownBlocks) {
+  World w(kSeed);
+  // Water and lava sources in one closed box: they spread, meet and quench.
+  buildBox(w, 700, 300, 10);
+  w.setBlockWithLevel(695, 51, 300, kBlockWater, kNoLevel);
+  w.setBlockWithLevel(705, 51, 300, kBlockLava, kNoLevel);
+  settle(w);
+  EXPECT_EQ(w.waterQueueSize() + w.lavaQueueSize(), 0u);
+  EXPECT_EQ(w.getBlock(699, 51, 300), kBlockWater);
+  EXPECT_EQ(columnsFingerprint(w, 689, 289, 711, 311), 0xfb721a56226b5cacull);
 }
