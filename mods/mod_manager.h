@@ -14,6 +14,7 @@ class ModContext;
 
 inline constexpr uint32_t kModListHashBasis = 0x811C9DC5;  // no mods loaded
 inline constexpr uint32_t kModListHashPrime = 16777619;
+inline constexpr uintmax_t kMaxMainLuaBytes = 4194304;  // 4 MiB; larger: "main.lua is too large"
 
 // The fingerprint after one more mod: FNV-1a over its name, a zero byte and main.lua.
 uint32_t extendModListHash(uint32_t hash, std::string_view name, std::string_view mainLua);
@@ -61,6 +62,7 @@ class ModManager {
   bool fireBlockEvent(ModEvent event, int32_t x, int32_t y, int32_t z, const std::string& block,
                       uint32_t playerId, const std::string& playerName);
   void firePlayerEvent(ModEvent event, uint32_t playerId, const std::string& playerName);
+  class EventDispatch;
 
   std::vector<std::unique_ptr<LoadedMod>> mods_;
   ModContext* context_ = nullptr;
