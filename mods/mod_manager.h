@@ -14,7 +14,6 @@ class ModContext;
 
 inline constexpr uint32_t kModListHashBasis = 0x811C9DC5;  // no mods loaded
 inline constexpr uint32_t kModListHashPrime = 16777619;
-inline constexpr uintmax_t kMaxMainLuaBytes = 4194304;  // 4 MiB; larger: "main.lua is too large"
 
 // The fingerprint after one more mod: FNV-1a over its name, a zero byte and main.lua.
 uint32_t extendModListHash(uint32_t hash, std::string_view name, std::string_view mainLua);
