@@ -59,9 +59,11 @@ struct LoadedMod {
   const char* stopReason = nullptr;
   // While a call runs the allocator also looks at the clock, once per this many bytes
   // handed out, so that loops of large allocations (concatenations, the parser) stop
-  // at the deadline too. Once the deadline has passed every growth is refused.
+  // at the deadline too. Once it is past its deadline every growth is refused, except
+  // for the error texts the sandbox builds itself (`reporting`).
   bool inCall = false;
   bool timeUp = false;
+  bool reporting = false;
   size_t allocatedSinceCheck = 0;
   // Work done in C since the clock was last looked at (roughly nanoseconds: elements
   // moved, bytes copied, matcher steps).

@@ -57,7 +57,7 @@ void* countingAlloc(void* ud, void* ptr, size_t osize, size_t nsize) {
   }
   if (nsize > old) {
     if (mod.bytesInUse - old + nsize > mod.memoryLimit) return nullptr;
-    if (mod.inCall) {
+    if (mod.inCall && !mod.reporting) {
       mod.allocatedSinceCheck += nsize;
       if (mod.allocatedSinceCheck >= kAllocatorClockStep) {
         mod.allocatedSinceCheck = 0;
@@ -96,11 +96,11 @@ void countHook(lua_State* L, lua_Debug*) {
 }
 
 // Message handler of every call into a mod: the error text, its control characters
-// escaped and its length capped, and a traceback. The call is over once this runs,
-// so the allocator stops refusing for time.
+// escaped and its length capped, and a traceback. The allocator hands out the bytes
+// this needs even when the call is stopped.
 int messageHandler(lua_State* L) {
   LoadedMod& mod = modOf(L);
-  mod.inCall = false;
+  mod.reporting = true;
   const int type = lua_type(L, 1);
   size_t length = 0;
   const char* text =
@@ -113,6 +113,7 @@ int messageHandler(lua_State* L) {
     lua_pushliteral(L, "unknown error");
   }
   luaL_traceback(L, L, lua_tostring(L, -1), 1);
+  mod.reporting = false;
   return 1;
 }
 
@@ -163,11 +164,16 @@ void chargeModWork(lua_State* L, double units) {
 
 void stopModCall(lua_State* L, const char* reason, int level) {
   LoadedMod& mod = modOf(L);
-  mod.stopReason = reason;
-  markKilledThread(L);
+  mod.reporting = true;
   luaL_where(L, level);
   lua_pushstring(L, reason);
   lua_concat(L, 2);
+  mod.reporting = false;
+  mod.stopReason = reason;
+  markKilledThread(L);
+  // Whatever still runs in this thread while the error unwinds (__close handlers)
+  // meets the hook after every instruction.
+  lua_sethook(L, countHook, LUA_MASKCOUNT, 1);
   lua_error(L);
   std::abort();  // lua_error does not return
 }
@@ -213,6 +219,7 @@ Clock::time_point beginModCall(LoadedMod& mod, Clock::time_point deadline) {
   mod.stopReason = nullptr;
   mod.inCall = true;
   mod.timeUp = false;
+  mod.reporting = false;
   mod.allocatedSinceCheck = 0;
   mod.workSinceCheck = 0;
   lua_sethook(mod.state, countHook, LUA_MASKCOUNT, kHookInstructionStep);
@@ -237,6 +244,7 @@ int protectedModCall(LoadedMod& mod, lua_CFunction body, void* data, Clock::time
   const int status = lua_pcall(L, 1, 0, base + 1);
   lua_remove(L, base + 1);
   mod.inCall = false;
+  mod.reporting = false;
   // A call that ran out of time inside the allocator, or whose stop could not be
   // raised again for want of memory, ends as a memory error: report why it stopped.
   if (status == LUA_ERRMEM && mod.stopReason) {
