@@ -7,11 +7,23 @@
 //   [blocks]     register_block and texture references
 //   [handlers]   register_command, on_block_break and the other event registrations
 //   [install]    the "orva" table, the registration functions and print
+//   [output]     escaping and rate limits of what mods print
 //
 // Global table "orva": api_version = 1, mod = the mod's name, and the functions below.
 // Integer arguments take integers or floats with an integral value in the 32-bit range;
 // text arguments take strings or numbers. Without a game context the reading functions
 // answer nil, false or zeros, and the registering ones raise "no mod context".
+//
+// Limits (loaded_mod.h), each a Lua error of the calling script: at most 256 handlers
+// per event ("on_tick: too many handlers (at most 256 per event)"), 256 commands and
+// 1024 blocks per mod ("register_command: too many commands (at most 256 per mod)",
+// "register_block: too many blocks (at most 1024 per mod)"), command names, block ids,
+// names and drops of at most 128 bytes and texture references of at most 1024
+// ("register_command: name is too long (at most 128 bytes)", "register_block: 'id' is
+// too long (at most 128 bytes)"). Log lines and error texts have their control
+// characters escaped and are cut after 1024 bytes; a mod may print 64 KiB a second.
+// orva.message cuts its text after 256 bytes and passes 20 lines a second. Data files
+// are regular files below the data folder; links below it are not followed.
 //
 // The C functions here never hold C++ objects across a Lua call that may raise an
 // error: errors unwind with longjmp, which skips destructors. Work that needs C++ objects
@@ -591,6 +603,8 @@ void installScriptApi(lua_State* L, LoadedMod& mod) {
   lua_pushcfunction(L, print);
   lua_setglobal(L, "print");
 }
+
+// ---------------------------------------------------------------- [output]
 
 void logModLine(LoadedMod& mod, std::string_view text) {
   if (!mod.context) return;
