@@ -8,24 +8,64 @@
 
 #include "mods/mod_manager.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "mods/mod_context.h"
 #include "mods/package.h"
 #include "mods/sandbox.h"
+#include "mods/script_api.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-bool readWholeFile(const fs::path& path, std::string& out) {
+using Clock = std::chrono::steady_clock;
+
+// main.lua is read in pieces of this size while it compiles, so the deadline is looked
+// at between them.
+constexpr size_t kMainLuaPiece = 512;
+// The longest error report printed for one failed call.
+constexpr size_t kMaxReportLength = 8192;
+
+enum class MainRead { kOk, kEmpty, kTooLarge };
+
+// Reads main.lua whole when it is a regular file of at most kMaxMainLuaBytes.
+MainRead readMainLua(const fs::path& path, std::string& out) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return MainRead::kEmpty;
+  const uintmax_t size = fs::file_size(path, ec);
+  if (ec) return MainRead::kEmpty;
+  if (size > kMaxMainLuaBytes) return MainRead::kTooLarge;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  if (!in) return MainRead::kEmpty;
+  out.resize(static_cast<size_t>(size));
+  in.read(out.data(), static_cast<std::streamsize>(size));
+  out.resize(static_cast<size_t>(in.gcount()));
+  return out.empty() ? MainRead::kEmpty : MainRead::kOk;
+}
+
+// An error report safe to print: line breaks are kept only where the traceback starts
+// its lines, other control characters are escaped, and the length is capped.
+std::string safeReport(std::string_view text) {
+  std::string out;
+  const bool cut = text.size() > kMaxReportLength;
+  if (cut) text = text.substr(0, kMaxReportLength);
+  out.reserve(text.size() + 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const std::string_view rest = text.substr(i + 1);
+    if (c == '\n' && (rest.starts_with('\t') || rest.starts_with("stack traceback:"))) {
+      out += c;
+    } else {
+      out += escapeModText(text.substr(i, 1));
+    }
+  }
+  if (cut) out += "...";
+  return out;
 }
 
 // The bodies below run inside protectedModCall, so every Lua error they meet, memory
@@ -35,17 +75,38 @@ struct MainChunk {
   const std::string* text;
   const std::string* chunkName;
   const char* step;  // "load", then "run" once the text compiled
+  LoadedMod* mod;
+  size_t offset = 0;
+  bool outOfTime = false;
 };
 
+// Hands the compiler the next piece of main.lua, or the end when the call's deadline
+// has passed.
+const char* readMainPiece(lua_State*, void* data, size_t* size) {
+  auto& chunk = *static_cast<MainChunk*>(data);
+  *size = 0;
+  if (chunk.offset >= chunk.text->size()) return nullptr;
+  if (Clock::now() >= chunk.mod->deadline) {
+    chunk.outOfTime = true;
+    return nullptr;
+  }
+  *size = std::min(kMainLuaPiece, chunk.text->size() - chunk.offset);
+  const char* piece = chunk.text->data() + chunk.offset;
+  chunk.offset += *size;
+  return piece;
+}
+
+// Compiling and running main.lua share one deadline.
 int runMainChunk(lua_State* L) {
   auto& chunk = *static_cast<MainChunk*>(lua_touserdata(L, 1));
-  if (luaL_loadbufferx(L, chunk.text->data(), chunk.text->size(), chunk.chunkName->c_str(), "t") !=
-      LUA_OK) {
-    return lua_error(L);
+  const int status = lua_load(L, readMainPiece, &chunk, chunk.chunkName->c_str(), "t");
+  LoadedMod& mod = *chunk.mod;
+  if (chunk.outOfTime || mod.timeUp) {
+    mod.inCall = false;  // the allocator may hand out the error text again
+    return luaL_error(L, "%s: %s", chunk.chunkName->c_str() + 1, kModTimeExceeded);
   }
+  if (status != LUA_OK) return lua_error(L);
   chunk.step = "run";
-  // A long text takes a while to compile; the running time starts now.
-  modOf(L).deadline = std::chrono::steady_clock::now() + kModCallTimeLimit;
   lua_call(L, 0, 0);
   return 0;
 }
@@ -210,14 +271,16 @@ bool ModManager::createMod(const std::string& name, const std::string& rootFolde
   }
   const fs::path mainPath = fs::path(rootFolder) / "main.lua";
   std::string text;
-  if (!readWholeFile(mainPath, text) || text.empty()) {
-    std::fprintf(stderr, "[mod:%s] main.lua is empty\n", name.c_str());
+  const MainRead read = readMainLua(mainPath, text);
+  if (read != MainRead::kOk) {
+    std::fprintf(stderr, "[mod:%s] main.lua is %s\n", name.c_str(),
+                 read == MainRead::kTooLarge ? "too large" : "empty");
     closeSandboxState(*mod);
     return false;
   }
   std::string chunkName = "@";
   chunkName += mainPath.string();
-  MainChunk chunk{&text, &chunkName, "load"};
+  MainChunk chunk{&text, &chunkName, "load", mod.get()};
   if (protectedModCall(*mod, runMainChunk, &chunk) != LUA_OK) {
     reportModError(*mod, chunk.step);
     closeSandboxState(*mod);
@@ -232,25 +295,76 @@ bool ModManager::createMod(const std::string& name, const std::string& rootFolde
 
 void ModManager::reportModError(LoadedMod& mod, const char* what) {
   lua_State* L = mod.state;
-  const char* text = lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : "unknown error";
-  std::fprintf(stderr, "[mod:%s] %s failed: %s\n", mod.name.c_str(), what, text);
+  std::string_view text = "unknown error";
+  if (lua_type(L, -1) == LUA_TSTRING) {
+    size_t length = 0;
+    const char* chars = lua_tolstring(L, -1, &length);
+    text = std::string_view(chars, length);
+  }
+  const std::string safe = safeReport(text);
+  if (admitModOutput(mod, safe.size() + mod.name.size() + 24)) {
+    std::fprintf(stderr, "[mod:%s] %s failed: %s\n", mod.name.c_str(), what, safe.c_str());
+  }
   lua_pop(L, 1);
 }
+
+// One event's dispatch: every handler call ends by the event's deadline, 250 ms after
+// the first handler started. Keeps the time each mod's handlers used, to name the mod
+// that used the event up.
+class ModManager::EventDispatch {
+ public:
+  EventDispatch(ModManager& manager, const char* what) : manager_(manager), what_(what) {
+    for (auto& mod : manager.mods_) mod->eventTime = {};
+  }
+
+  // Runs one handler call; false when the event's time was used up and it did not run.
+  // Errors are reported.
+  bool call(LoadedMod& mod, lua_CFunction body, void* data, bool& failed) {
+    const int status = protectedModCall(mod, body, data, deadline_);
+    if (last_) last_->eventTime += mod.callStart - lastStart_;
+    if (!last_) deadline_ = mod.callStart + kModCallTimeLimit;
+    last_ = &mod;
+    lastStart_ = mod.callStart;
+    failed = status != LUA_OK;
+    if (status == kModCallSkipped) {
+      reportUsedUp();
+      return false;
+    }
+    if (failed) reportModError(mod, what_);
+    return true;
+  }
+
+ private:
+  void reportUsedUp() {
+    LoadedMod* greediest = nullptr;
+    for (auto& mod : manager_.mods_) {
+      if (!greediest || mod->eventTime > greediest->eventTime) greediest = mod.get();
+    }
+    const std::string notice = "[mod:" + greediest->name + "] used up the time of a " + what_ +
+                               " event; the remaining handlers were skipped\n";
+    if (admitModOutput(*greediest, notice.size())) std::fputs(notice.c_str(), stderr);
+  }
+
+  ModManager& manager_;
+  const char* what_;
+  Clock::time_point deadline_ = Clock::time_point::max();
+  LoadedMod* last_ = nullptr;
+  Clock::time_point lastStart_;
+};
 
 bool ModManager::fireBlockEvent(ModEvent event, int32_t x, int32_t y, int32_t z,
                                 const std::string& block, uint32_t playerId,
                                 const std::string& playerName) {
   if (!enabled_) return true;
+  EventDispatch dispatch(*this, "block event");
   for (auto& mod : mods_) {
     const std::vector<int>& handlers = mod->handlers[event];
     const size_t count = handlers.size();  // handlers added meanwhile wait for the next event
     for (size_t i = 0; i < count; ++i) {
       BlockEventCall call{handlers[i], x, y, z, &block, playerId, &playerName, false};
-      if (protectedModCall(*mod, callBlockHandler, &call) != LUA_OK) {
-        reportModError(*mod, "block event");
-      } else if (call.cancelled) {
-        return false;
-      }
+      bool failed = false;
+      if (!dispatch.call(*mod, callBlockHandler, &call, failed)) return true;
+      if (!failed && call.cancelled) return false;
     }
   }
   return true;
@@ -268,28 +382,28 @@ bool ModManager::fireBlockPlace(int32_t x, int32_t y, int32_t z, const std::stri
 
 void ModManager::fireTick(double dt) {
   if (!enabled_) return;
+  EventDispatch dispatch(*this, "tick");
   for (auto& mod : mods_) {
     const std::vector<int>& handlers = mod->handlers[kModEventTick];
     const size_t count = handlers.size();
     for (size_t i = 0; i < count; ++i) {
       TickCall call{handlers[i], dt};
-      if (protectedModCall(*mod, callTickHandler, &call) != LUA_OK) {
-        reportModError(*mod, "tick");
-      }
+      bool failed = false;
+      if (!dispatch.call(*mod, callTickHandler, &call, failed)) return;
     }
   }
 }
 
 void ModManager::firePlayerEvent(ModEvent event, uint32_t playerId, const std::string& playerName) {
   if (!enabled_) return;
+  EventDispatch dispatch(*this, "player event");
   for (auto& mod : mods_) {
     const std::vector<int>& handlers = mod->handlers[event];
     const size_t count = handlers.size();
     for (size_t i = 0; i < count; ++i) {
       PlayerEventCall call{handlers[i], playerId, &playerName};
-      if (protectedModCall(*mod, callPlayerHandler, &call) != LUA_OK) {
-        reportModError(*mod, "player event");
-      }
+      bool failed = false;
+      if (!dispatch.call(*mod, callPlayerHandler, &call, failed)) return;
     }
   }
 }

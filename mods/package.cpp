@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -19,6 +20,13 @@ struct ZipCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
 };
 using ZipHandle = std::unique_ptr<zip_t, ZipCloser>;
+
+// An entry to unpack: its index, declared size and cleaned name.
+struct Entry {
+  zip_uint64_t index;
+  zip_uint64_t size;
+  std::string name;
+};
 
 struct ZipFileCloser {
   void operator()(zip_file_t* file) const { zip_fclose(file); }
@@ -108,8 +116,9 @@ bool extractPackage(const std::string& archivePath, const std::string& destinati
     error = "zip has too many files";
     return false;
   }
-  uint64_t total = 0;
-  std::string bytes;
+  std::vector<Entry> entries;
+  entries.reserve(static_cast<size_t>(count));
+  std::unordered_set<std::string> folders;
   for (zip_int64_t i = 0; i < count; ++i) {
     zip_stat_t st;
     zip_stat_init(&st);
@@ -120,12 +129,39 @@ bool extractPackage(const std::string& archivePath, const std::string& destinati
     std::replace(name.begin(), name.end(), '\\', '/');
     if (name.size() > 8 && name.starts_with(kMacFolder)) continue;
     if (!isSafeRelativePath(name)) continue;
-    if (st.size > kMaxPackageBytes - total) {
+    // The folders the entry needs, and main.lua where the loader would look for it.
+    size_t depth = 0;
+    for (size_t slash = name.find('/'); slash != std::string::npos;
+         slash = name.find('/', slash + 1)) {
+      if (++depth > kMaxPackageDepth) {
+        error = "zip folders are too deep";
+        return false;
+      }
+      folders.insert(name.substr(0, slash));
+      if (folders.size() > kMaxPackageFolders) {
+        error = "zip has too many folders";
+        return false;
+      }
+    }
+    const size_t leaf = name.rfind('/') == std::string::npos ? 0 : name.rfind('/') + 1;
+    if (depth <= 1 && name.compare(leaf, std::string::npos, "main.lua") == 0 &&
+        st.size > kMaxMainLuaBytes) {
+      error = "main.lua is too large";
+      return false;
+    }
+    entries.push_back({static_cast<zip_uint64_t>(i), st.size, std::move(name)});
+  }
+  uint64_t total = 0;
+  std::string bytes;
+  for (const Entry& entry : entries) {
+    const zip_uint64_t size = entry.size;
+    const std::string& name = entry.name;
+    if (size > kMaxPackageBytes - total) {
       error = "zip is too large";
       return false;
     }
-    total += st.size;
-    if (!readEntry(archive.get(), static_cast<zip_uint64_t>(i), st.size, bytes)) continue;
+    total += size;
+    if (!readEntry(archive.get(), entry.index, size, bytes)) continue;
     writeFile(fs::path(destination) / name, bytes);
   }
   return true;

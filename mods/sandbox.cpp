@@ -1,26 +1,24 @@
 // The mod sandbox.
 //
 // Sections:
-//   [allocator]  counts every byte a state holds and refuses growth above its limit
+//   [allocator]  counts every byte a state holds and refuses growth above its limit,
+//                and past the running call's deadline
 //   [limits]     instruction budget and deadline, checked by the count hook
-//   [guards]     string functions that refuse work that would run for seconds, pcall,
-//                xpcall and coroutine.resume that cannot swallow a stopped call, and a
-//                setmetatable that refuses finalizers
 //   [state]      creating, calling into and closing a mod state
 //
-// Why the guards: the count hook only runs between virtual-machine instructions, so a
-// single call into C (a backtracking pattern match, string.rep of an empty string a
-// billion times) would hold the game with no hook in sight. Finalizers (__gc) run with
-// hooks switched off altogether, so a mod may not set them. And a script that catches
-// the budget error with pcall must not be able to carry on.
+// The library guards live in sandbox_guards.cpp. Why they are needed: the count hook
+// only runs between virtual-machine instructions, so a single call into C (a
+// backtracking pattern match, a table.move over 2^40 indices) would hold the game with
+// no hook in sight; and Lua runs message handlers and the __close of a dying coroutine
+// with hooks switched off when the error came from the hook, so those must not be
+// able to run mod code once a call is stopped.
 
 #include "mods/sandbox.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 
 #include "mods/script_api.h"
 
@@ -34,11 +32,18 @@ using Clock = std::chrono::steady_clock;
 constexpr int kHookInstructionStep = 1000;
 constexpr int kHookRunsPerBudgetStep = 5;
 
-constexpr lua_Integer kMaxRepetitions = lua_Integer{1} << 26;
-constexpr double kMaxPatternSteps = 1073741824.0;  // 2^30 estimated matcher steps
+// The allocator looks at the clock once per this many bytes handed out during a call.
+constexpr size_t kAllocatorClockStep = size_t{1} << 20;
 
-constexpr const char* kBudgetExceeded = "instruction budget exceeded";
-constexpr const char* kTimeExceeded = "time limit exceeded";
+// Guarded library functions look at the clock once per this much work (about 0.25 ms).
+constexpr double kWorkClockStep = 262144.0;
+
+// The extra space of a coroutine that a stopped call killed carries this bit.
+constexpr uintptr_t kKilledBit = 1;
+
+uintptr_t& extraWord(lua_State* L) {
+  return *static_cast<uintptr_t*>(lua_getextraspace(L));
+}
 
 // ---------------------------------------------------------------- [allocator]
 
@@ -50,7 +55,20 @@ void* countingAlloc(void* ud, void* ptr, size_t osize, size_t nsize) {
     mod.bytesInUse -= old;
     return nullptr;
   }
-  if (nsize > old && mod.bytesInUse - old + nsize > mod.memoryLimit) return nullptr;
+  if (nsize > old) {
+    if (mod.bytesInUse - old + nsize > mod.memoryLimit) return nullptr;
+    if (mod.inCall && !mod.reporting) {
+      mod.allocatedSinceCheck += nsize;
+      if (mod.allocatedSinceCheck >= kAllocatorClockStep) {
+        mod.allocatedSinceCheck = 0;
+        if (Clock::now() >= mod.deadline) mod.timeUp = true;
+      }
+      if (mod.timeUp) {
+        if (!mod.stopReason) mod.stopReason = kModTimeExceeded;
+        return nullptr;
+      }
+    }
+  }
   void* grown = std::realloc(ptr, nsize);
   if (!grown) return nullptr;
   mod.bytesInUse = mod.bytesInUse - old + nsize;
@@ -66,177 +84,37 @@ int panic(lua_State* L) {
 
 // ---------------------------------------------------------------- [limits]
 
-// Raises `reason` with the position of the function at `level` (0 inside the hook,
-// where the running function itself is at level 0).
-[[noreturn]] void stopCall(lua_State* L, const char* reason, int level) {
-  modOf(L).stopReason = reason;
-  luaL_where(L, level);
-  lua_pushstring(L, reason);
-  lua_concat(L, 2);
-  lua_error(L);
-  std::abort();  // lua_error does not return
-}
-
 void countHook(lua_State* L, lua_Debug*) {
   LoadedMod& mod = modOf(L);
   if (++mod.hookRuns >= kHookRunsPerBudgetStep) {
     mod.hookRuns = 0;
     --mod.budget;
   }
-  if (mod.budget <= 0) stopCall(L, kBudgetExceeded, 0);
-  if (Clock::now() >= mod.deadline) stopCall(L, kTimeExceeded, 0);
+  if (mod.stopReason) stopModCall(L, mod.stopReason, 0);
+  if (mod.budget <= 0) stopModCall(L, kModBudgetExceeded, 0);
+  if (Clock::now() >= mod.deadline) stopModCall(L, kModTimeExceeded, 0);
 }
 
-// Message handler of every call into a mod: the error text and a traceback.
+// Message handler of every call into a mod: the error text, its control characters
+// escaped and its length capped, and a traceback. The allocator hands out the bytes
+// this needs even when the call is stopped.
 int messageHandler(lua_State* L) {
+  LoadedMod& mod = modOf(L);
+  mod.reporting = true;
   const int type = lua_type(L, 1);
+  size_t length = 0;
   const char* text =
-      (type == LUA_TSTRING || type == LUA_TNUMBER) ? lua_tostring(L, 1) : "unknown error";
-  luaL_traceback(L, L, text, 1);
+      (type == LUA_TSTRING || type == LUA_TNUMBER) ? lua_tolstring(L, 1, &length) : nullptr;
+  if (text) {
+    char safe[kModEscapedLineCapacity];
+    const size_t size = escapeModText(std::string_view(text, length), safe, sizeof(safe));
+    lua_pushlstring(L, safe, size);
+  } else {
+    lua_pushliteral(L, "unknown error");
+  }
+  luaL_traceback(L, L, lua_tostring(L, -1), 1);
+  mod.reporting = false;
   return 1;
-}
-
-// ---------------------------------------------------------------- [guards]
-
-// Calls the wrapped function (upvalue 1) with this call's arguments, returning all
-// its results.
-int callWrapped(lua_State* L) {
-  lua_pushvalue(L, lua_upvalueindex(1));
-  lua_insert(L, 1);
-  lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-  return lua_gettop(L);
-}
-
-int deadlineOnly(lua_State* L) {
-  checkModDeadline(L);
-  return callWrapped(L);
-}
-
-int guardedRep(lua_State* L) {
-  checkModDeadline(L);
-  luaL_checkstring(L, 1);
-  const lua_Integer count = luaL_checkinteger(L, 2);
-  luaL_optstring(L, 3, "");
-  if (count > kMaxRepetitions) return luaL_error(L, "string.rep: too many repetitions");
-  return callWrapped(L);
-}
-
-// Index just past the set that starts at pattern[i] == '[', the way the matcher reads it.
-size_t skipSet(std::string_view p, size_t i) {
-  size_t j = i + 1;
-  if (j < p.size() && p[j] == '^') ++j;
-  do {
-    if (j >= p.size()) return p.size();
-    if (p[j++] == '%' && j < p.size()) ++j;
-  } while (j < p.size() && p[j] != ']');
-  return std::min(j + 1, p.size());
-}
-
-// A rough upper bound of the steps the pattern matcher can take on a subject of
-// `length` bytes: each repeated item that has more pattern after it can make the
-// matcher retry the rest at every position, each optional item doubles the work, and
-// a search that may start at every position adds one more factor of the length.
-double patternSteps(std::string_view p, size_t length, bool everyStart) {
-  const bool anchored = !p.empty() && p.front() == '^';
-  size_t i = anchored ? 1 : 0;
-  int repeats = 0, optionals = 0, items = 0;
-  while (i < p.size()) {
-    const char c = p[i];
-    if (c == '(' || c == ')' || (c == '$' && i + 1 == p.size())) {
-      ++i;
-      continue;
-    }
-    ++items;
-    if (c == '%' && i + 1 < p.size() && p[i + 1] == 'b') {
-      ++repeats;
-      i += 4;
-      continue;
-    }
-    if (c == '%' && i + 1 < p.size() && p[i + 1] == 'f') {
-      i = skipSet(p, i + 2);
-      continue;
-    }
-    i = c == '[' ? skipSet(p, i) : i + (c == '%' ? 2 : 1);
-    if (i >= p.size()) break;
-    if (p[i] == '*' || p[i] == '+' || p[i] == '-') {
-      ++i;
-      const bool last = p.find_first_not_of(')', i) == std::string_view::npos;
-      if (!last) ++repeats;
-    } else if (p[i] == '?') {
-      ++i;
-      ++optionals;
-    }
-  }
-  const double n = std::max<double>(1.0, static_cast<double>(length));
-  const double starts = (anchored && !everyStart) ? 1.0 : n;
-  return starts * std::pow(n, repeats) * std::pow(2.0, std::min(optionals, 64)) *
-         std::max(items, 1);
-}
-
-bool isPlainPattern(std::string_view p) {
-  return p.find_first_of("^$*+?.([%-") == std::string_view::npos;
-}
-
-// find, match, gmatch and gsub: refuse a pattern whose estimated work on this subject
-// is too large.
-template <bool kEveryStart, bool kMayBePlain>
-int guardedPattern(lua_State* L) {
-  checkModDeadline(L);
-  size_t subjectLength = 0, patternLength = 0;
-  luaL_checklstring(L, 1, &subjectLength);
-  const char* pattern = luaL_checklstring(L, 2, &patternLength);
-  const std::string_view p(pattern, patternLength);
-  double steps = 0;
-  if (kMayBePlain && (lua_toboolean(L, 4) || isPlainPattern(p))) {
-    steps = static_cast<double>(subjectLength) * static_cast<double>(patternLength);
-  } else {
-    steps = patternSteps(p, subjectLength, kEveryStart);
-  }
-  if (steps > kMaxPatternSteps) {
-    return luaL_error(L, "pattern too complex for a subject of %d bytes",
-                      static_cast<int>(std::min<size_t>(subjectLength, 0x7fffffff)));
-  }
-  return callWrapped(L);
-}
-
-// After pcall, xpcall or coroutine.resume: a call stopped by its limits stays stopped.
-int rethrowIfStopped(lua_State* L, int, lua_KContext) {
-  const char* reason = modOf(L).stopReason;
-  if (reason) {
-    lua_pushstring(L, reason);
-    return lua_error(L);
-  }
-  return lua_gettop(L);
-}
-
-int guardedCatch(lua_State* L) {
-  lua_pushvalue(L, lua_upvalueindex(1));
-  lua_insert(L, 1);
-  lua_callk(L, lua_gettop(L) - 1, LUA_MULTRET, 0, rethrowIfStopped);
-  return rethrowIfStopped(L, LUA_OK, 0);
-}
-
-int guardedSetMetatable(lua_State* L) {
-  if (lua_type(L, 2) == LUA_TTABLE) {
-    lua_pushliteral(L, "__gc");
-    if (lua_rawget(L, 2) != LUA_TNIL) {
-      return luaL_error(L, "setmetatable: finalizers (__gc) are not allowed in mods");
-    }
-    lua_pop(L, 1);
-  }
-  return callWrapped(L);
-}
-
-void wrapField(lua_State* L, const char* table, const char* field, lua_CFunction guard) {
-  if (table) {
-    lua_getglobal(L, table);
-  } else {
-    lua_pushglobaltable(L);
-  }
-  lua_getfield(L, -1, field);
-  lua_pushcclosure(L, guard, 1);
-  lua_setfield(L, -2, field);
-  lua_pop(L, 1);
 }
 
 // ---------------------------------------------------------------- [state]
@@ -256,20 +134,7 @@ int setUpSandbox(lua_State* L) {
     lua_pushnil(L);
     lua_setglobal(L, name);
   }
-  wrapField(L, LUA_STRLIBNAME, "rep", guardedRep);
-  wrapField(L, LUA_STRLIBNAME, "find", guardedPattern<false, true>);
-  wrapField(L, LUA_STRLIBNAME, "match", guardedPattern<false, false>);
-  wrapField(L, LUA_STRLIBNAME, "gmatch", guardedPattern<true, false>);
-  wrapField(L, LUA_STRLIBNAME, "gsub", guardedPattern<true, false>);
-  for (const char* name : {"format", "upper", "lower", "reverse"}) {
-    wrapField(L, LUA_STRLIBNAME, name, deadlineOnly);
-  }
-  wrapField(L, LUA_TABLIBNAME, "concat", deadlineOnly);
-  wrapField(L, LUA_UTF8LIBNAME, "len", deadlineOnly);
-  wrapField(L, nullptr, "pcall", guardedCatch);
-  wrapField(L, nullptr, "xpcall", guardedCatch);
-  wrapField(L, LUA_COLIBNAME, "resume", guardedCatch);
-  wrapField(L, nullptr, "setmetatable", guardedSetMetatable);
+  installLibraryGuards(L);
   installScriptApi(L, mod);
   return 0;
 }
@@ -277,19 +142,52 @@ int setUpSandbox(lua_State* L) {
 }  // namespace
 
 LoadedMod& modOf(lua_State* L) {
-  return **static_cast<LoadedMod**>(lua_getextraspace(L));
+  return *reinterpret_cast<LoadedMod*>(extraWord(L) & ~kKilledBit);
+}
+
+bool isKilledThread(lua_State* L) {
+  return (extraWord(L) & kKilledBit) != 0;
+}
+
+void markKilledThread(lua_State* L) {
+  if (L != modOf(L).state) extraWord(L) |= kKilledBit;
+}
+
+void chargeModWork(lua_State* L, double units) {
+  LoadedMod& mod = modOf(L);
+  mod.workSinceCheck += units;
+  if (mod.workSinceCheck >= kWorkClockStep || mod.stopReason) {
+    mod.workSinceCheck = 0;
+    checkModDeadline(L);
+  }
+}
+
+void stopModCall(lua_State* L, const char* reason, int level) {
+  LoadedMod& mod = modOf(L);
+  mod.reporting = true;
+  luaL_where(L, level);
+  lua_pushstring(L, reason);
+  lua_concat(L, 2);
+  mod.reporting = false;
+  mod.stopReason = reason;
+  markKilledThread(L);
+  // Whatever still runs in this thread while the error unwinds (__close handlers)
+  // meets the hook after every instruction.
+  lua_sethook(L, countHook, LUA_MASKCOUNT, 1);
+  lua_error(L);
+  std::abort();  // lua_error does not return
 }
 
 void checkModDeadline(lua_State* L) {
   LoadedMod& mod = modOf(L);
-  if (mod.stopReason) stopCall(L, mod.stopReason, 1);
-  if (Clock::now() >= mod.deadline) stopCall(L, kTimeExceeded, 1);
+  if (mod.stopReason) stopModCall(L, mod.stopReason, 1);
+  if (Clock::now() >= mod.deadline) stopModCall(L, kModTimeExceeded, 1);
 }
 
 lua_State* createSandboxState(LoadedMod& mod) {
   lua_State* L = lua_newstate(countingAlloc, &mod);
   if (!L) return nullptr;
-  *static_cast<LoadedMod**>(lua_getextraspace(L)) = &mod;
+  extraWord(L) = reinterpret_cast<uintptr_t>(&mod);
   lua_atpanic(L, panic);
   mod.state = L;
   beginModCall(mod);
@@ -309,28 +207,49 @@ void closeSandboxState(LoadedMod& mod) {
   beginModCall(mod);
   lua_close(mod.state);
   mod.state = nullptr;
+  mod.inCall = false;
 }
 
-void beginModCall(LoadedMod& mod) {
+Clock::time_point beginModCall(LoadedMod& mod, Clock::time_point deadline) {
+  const Clock::time_point now = Clock::now();
   mod.budget = kModCallBudget;
   mod.hookRuns = 0;
-  mod.deadline = Clock::now() + kModCallTimeLimit;
+  mod.callStart = now;
+  mod.deadline = std::min(deadline, now + kModCallTimeLimit);
   mod.stopReason = nullptr;
+  mod.inCall = true;
+  mod.timeUp = false;
+  mod.reporting = false;
+  mod.allocatedSinceCheck = 0;
+  mod.workSinceCheck = 0;
   lua_sethook(mod.state, countHook, LUA_MASKCOUNT, kHookInstructionStep);
+  return now;
 }
 
 void removeModHook(LoadedMod& mod) {
   lua_sethook(mod.state, nullptr, 0, 0);
+  mod.inCall = false;
 }
 
-int protectedModCall(LoadedMod& mod, lua_CFunction body, void* data) {
+int protectedModCall(LoadedMod& mod, lua_CFunction body, void* data, Clock::time_point deadline) {
   lua_State* L = mod.state;
-  beginModCall(mod);
+  if (beginModCall(mod, deadline) >= deadline) {
+    mod.inCall = false;
+    return kModCallSkipped;
+  }
   const int base = lua_gettop(L);
   lua_pushcfunction(L, messageHandler);
   lua_pushcfunction(L, body);
   lua_pushlightuserdata(L, data);
   const int status = lua_pcall(L, 1, 0, base + 1);
   lua_remove(L, base + 1);
+  mod.inCall = false;
+  mod.reporting = false;
+  // A call that ran out of time inside the allocator, or whose stop could not be
+  // raised again for want of memory, ends as a memory error: report why it stopped.
+  if (status == LUA_ERRMEM && mod.stopReason) {
+    lua_pop(L, 1);
+    lua_pushstring(L, mod.stopReason);
+  }
   return status;
 }

@@ -2,13 +2,20 @@
 // The sandbox a mod's Lua code runs in: a memory-counting allocator, only the base,
 // string, table, math, utf8 and coroutine libraries, no loading of code or files, and
 // limits on every call into the mod (instruction budget, wall-clock deadline, and
-// string functions that refuse work that would run for seconds).
+// library functions that refuse or break off work that would hold the game).
 
+#include <chrono>
 #include <lua.hpp>
 
 #include "mods/loaded_mod.h"
 
-// The mod record of a state (from its extra space).
+// protectedModCall's answer when the deadline had already passed and nothing ran.
+inline constexpr int kModCallSkipped = -1;
+
+inline constexpr const char* kModBudgetExceeded = "instruction budget exceeded";
+inline constexpr const char* kModTimeExceeded = "time limit exceeded";
+
+// The mod record of a state or of one of its coroutines (from its extra space).
 LoadedMod& modOf(lua_State* L);
 
 // A new state for `mod` with the libraries, globals and scripting functions installed;
@@ -18,16 +25,40 @@ lua_State* createSandboxState(LoadedMod& mod);
 // Closes the mod's state; finalizers that run meanwhile are held to the call limits.
 void closeSandboxState(LoadedMod& mod);
 
-// Arms the limits of a new call: budget 40, deadline, and the instruction hook.
-void beginModCall(LoadedMod& mod);
+// Arms the limits of a new call: budget 40, deadline (now + 250 ms, or `deadline` when
+// that is earlier), and the instruction hook. Returns the time the call starts.
+std::chrono::steady_clock::time_point beginModCall(
+    LoadedMod& mod,
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
 
-// Removes the instruction hook.
+// Removes the instruction hook and ends the call's clock checks in the allocator.
 void removeModHook(LoadedMod& mod);
 
 // Calls `body(L)` with `data` as its only argument in protected mode under fresh call
-// limits. On failure returns the Lua status and leaves the error text with a traceback on
-// the stack (for reportModError).
-int protectedModCall(LoadedMod& mod, lua_CFunction body, void* data);
+// limits, ending no later than `deadline`. On failure returns the Lua status and leaves
+// the error text with a traceback on the stack (for reportModError). Returns
+// kModCallSkipped, with nothing on the stack, when `deadline` has already passed.
+int protectedModCall(
+    LoadedMod& mod, lua_CFunction body, void* data,
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
 
-// Raises "time limit exceeded" when the running call is past its deadline.
+// Raises "time limit exceeded" when the running call is past its deadline, and the
+// call's stop reason again when it was already stopped.
 void checkModDeadline(lua_State* L);
+
+// Counts `units` of work done in C (roughly nanoseconds) and looks at the deadline
+// whenever enough has gathered, so loops of costly calls stop in time too.
+void chargeModWork(lua_State* L, double units);
+
+// Stops the running call: raises `reason` with the position of the function at `level`.
+// The call stays stopped (pcall cannot swallow it) and a coroutine it hits is dead for
+// good.
+[[noreturn]] void stopModCall(lua_State* L, const char* reason, int level);
+
+// True for a coroutine that a stopped call killed; it may not run code again.
+bool isKilledThread(lua_State* L);
+void markKilledThread(lua_State* L);
+
+// Replaces the library functions that could hold the game on small input by guarded
+// versions (sandbox_guards.cpp).
+void installLibraryGuards(lua_State* L);

@@ -7,11 +7,23 @@
 //   [blocks]     register_block and texture references
 //   [handlers]   register_command, on_block_break and the other event registrations
 //   [install]    the "orva" table, the registration functions and print
+//   [output]     escaping and rate limits of what mods print
 //
 // Global table "orva": api_version = 1, mod = the mod's name, and the functions below.
 // Integer arguments take integers or floats with an integral value in the 32-bit range;
 // text arguments take strings or numbers. Without a game context the reading functions
 // answer nil, false or zeros, and the registering ones raise "no mod context".
+//
+// Limits (loaded_mod.h), each a Lua error of the calling script: at most 256 handlers
+// per event ("on_tick: too many handlers (at most 256 per event)"), 256 commands and
+// 1024 blocks per mod ("register_command: too many commands (at most 256 per mod)",
+// "register_block: too many blocks (at most 1024 per mod)"), command names, block ids,
+// names and drops of at most 128 bytes and texture references of at most 1024
+// ("register_command: name is too long (at most 128 bytes)", "register_block: 'id' is
+// too long (at most 128 bytes)"). Log lines and error texts have their control
+// characters escaped and are cut after 1024 bytes; a mod may print 64 KiB a second.
+// orva.message cuts its text after 256 bytes and passes 20 lines a second. Data files
+// are regular files below the data folder; links below it are not followed.
 //
 // The C functions here never hold C++ objects across a Lua call that may raise an
 // error: errors unwind with longjmp, which skips destructors. Work that needs C++ objects
@@ -20,11 +32,16 @@
 
 #include "mods/script_api.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <unordered_map>
 
@@ -38,6 +55,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The work a data file call is charged besides its bytes: a handful of system calls.
+constexpr double kFileCallWork = 20000.0;
 
 // ---------------------------------------------------------------- [helpers]
 
@@ -63,54 +83,122 @@ int pushScratch(lua_State* L, LoadedMod& mod) {
   return 1;
 }
 
-// The file below the data folder that `name` means, or empty when the name is unsafe.
-fs::path dataPath(const LoadedMod& mod, std::string_view name) {
+// An open file descriptor, closed when it goes.
+class FileHandle {
+ public:
+  explicit FileHandle(int fd = -1) : fd_(fd) {}
+  ~FileHandle() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  FileHandle& operator=(FileHandle&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The folder of the file `name` below the data folder, opened without following any
+// link below the data folder (created on the way when `create`), and the file's own
+// name. An unsafe name gives no folder.
+struct DataLocation {
+  FileHandle folder;
+  std::string leaf;
+};
+
+bool openDataLocation(const LoadedMod& mod, std::string_view name, bool create,
+                      DataLocation& location) {
   std::string normal(name);
   std::replace(normal.begin(), normal.end(), '\\', '/');
-  if (normal.empty() || normal.back() == '/' || !isSafeRelativePath(normal)) return {};
-  return fs::path(mod.dataFolder) / normal;
+  if (normal.empty() || normal.back() == '/' || !isSafeRelativePath(normal)) return false;
+  if (create) {
+    std::error_code ec;
+    fs::create_directories(mod.dataFolder, ec);
+  }
+  FileHandle folder(open(mod.dataFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0) return false;
+  size_t start = 0;
+  for (size_t slash = normal.find('/'); slash != std::string::npos;
+       start = slash + 1, slash = normal.find('/', start)) {
+    const std::string part = normal.substr(start, slash - start);
+    if (part.empty()) continue;
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int next = openat(folder.get(), part.c_str(), kFlags);
+    if (next < 0 && errno == ENOENT && create && mkdirat(folder.get(), part.c_str(), 0755) == 0) {
+      next = openat(folder.get(), part.c_str(), kFlags);
+    }
+    if (next < 0) return false;
+    folder = FileHandle(next);
+  }
+  location.folder = std::move(folder);
+  location.leaf = normal.substr(start);
+  return true;
 }
 
 enum class DataRead { kOk, kMissing, kTooLarge };
 
+// Reads a regular file of the data folder into the mod's scratch text. Links, FIFOs
+// and devices read as missing; the size is checked against what the mod's memory can
+// still take before anything is read.
 DataRead readDataFile(LoadedMod& mod, std::string_view name) {
-  const fs::path path = dataPath(mod, name);
-  if (path.empty()) return DataRead::kMissing;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return DataRead::kMissing;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0) return DataRead::kMissing;
-  if (static_cast<uint64_t>(size) > mod.memoryLimit) return DataRead::kTooLarge;
-  in.seekg(0);
+  DataLocation location;
+  if (!openDataLocation(mod, name, false, location)) return DataRead::kMissing;
+  const FileHandle file(openat(location.folder.get(), location.leaf.c_str(),
+                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat info {};
+  if (file.get() < 0 || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return DataRead::kMissing;
+  }
+  const auto size = static_cast<uint64_t>(info.st_size);
+  const size_t room = mod.memoryLimit - std::min(mod.bytesInUse, mod.memoryLimit);
+  if (size > room) return DataRead::kTooLarge;
   mod.scratch.resize(static_cast<size_t>(size));
-  in.read(mod.scratch.data(), size);
-  return in.gcount() == size ? DataRead::kOk : DataRead::kMissing;
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = read(file.get(), mod.scratch.data() + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (got != size) {
+    std::string().swap(mod.scratch);
+    return DataRead::kMissing;
+  }
+  return DataRead::kOk;
+}
+
+bool writeAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
 }
 
 // Writes through "<file>.tmp" and a rename, so the old file stays whole until the new
-// one is complete.
+// one is complete. Whatever sits at the temporary name is removed first (a link there
+// is removed, not followed); the rename replaces a link at the final name itself.
 bool writeDataFile(const LoadedMod& mod, std::string_view name, std::string_view data) {
-  const fs::path path = dataPath(mod, name);
-  if (path.empty()) return false;
-  std::error_code ec;
-  fs::create_directories(path.parent_path(), ec);
-  fs::path temporary = path;
-  temporary += ".tmp";
+  DataLocation location;
+  if (!openDataLocation(mod, name, true, location)) return false;
+  const int folder = location.folder.get();
+  const std::string temporary = location.leaf + ".tmp";
+  unlinkat(folder, temporary.c_str(), 0);
+  bool written = false;
   {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      fs::remove(temporary, ec);
-      return false;
-    }
+    const FileHandle out(openat(folder, temporary.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (out.get() < 0) return false;
+    written = writeAll(out.get(), data);
   }
-  fs::rename(temporary, path, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
+  if (!written || renameat(folder, temporary.c_str(), folder, location.leaf.c_str()) != 0) {
+    unlinkat(folder, temporary.c_str(), 0);
     return false;
   }
   return true;
@@ -136,10 +224,21 @@ int apiSetBlock(lua_State* L) {
   return 1;
 }
 
+// Chat lines are capped in length (cut at a character boundary) and in number per
+// second; lines over the rate are dropped.
 int apiMessage(lua_State* L) {
-  const std::string_view text = checkText(L, 1);
+  std::string_view text = checkText(L, 1);
   LoadedMod& mod = modOf(L);
-  if (mod.context) mod.context->message(std::string(text));
+  if (!mod.context) return 0;
+  if (text.size() > kModMaxMessageLength) {
+    size_t cut = kModMaxMessageLength;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text = text.substr(0, cut);
+  }
+  admitModOutput(mod, 0);  // starts a new second when one has passed
+  if (mod.messagesInWindow >= kModMessagesPerSecond) return 0;
+  ++mod.messagesInWindow;
+  mod.context->message(std::string(text));
   return 0;
 }
 
@@ -201,12 +300,13 @@ int apiDataDir(lua_State* L) {
 
 int apiDataRead(lua_State* L) {
   const std::string_view name = checkText(L, 1);
+  chargeModWork(L, kFileCallWork);
   LoadedMod& mod = modOf(L);
   switch (readDataFile(mod, name)) {
     case DataRead::kOk:
       return pushScratch(L, mod);
     case DataRead::kTooLarge:
-      return luaL_error(L, "data_read: file is larger than the mod's memory limit");
+      return luaL_error(L, "data_read: file does not fit in the mod's memory");
     case DataRead::kMissing:
       break;
   }
@@ -217,6 +317,7 @@ int apiDataRead(lua_State* L) {
 int apiDataWrite(lua_State* L) {
   const std::string_view name = checkText(L, 1);
   const std::string_view data = checkText(L, 2);
+  chargeModWork(L, kFileCallWork + static_cast<double>(data.size()));
   lua_pushboolean(L, writeDataFile(modOf(L), name, data));
   return 1;
 }
@@ -246,7 +347,7 @@ struct BlockFields {
   double hardness = 1.0;
 };
 
-enum class RegisterResult { kRegistered, kAlreadyRegistered, kNoId, kNoTexture, kFull };
+enum class RegisterResult { kRegistered, kAlreadyRegistered, kNoId, kNoTexture, kFull, kTooMany };
 
 std::string_view textField(lua_State* L, const char* field) {
   const int type = lua_getfield(L, 1, field);
@@ -308,6 +409,7 @@ RegisterResult registerBlock(LoadedMod& mod, const BlockFields& fields) {
     std::fprintf(stderr, "[mod:%s] block %s already registered\n", mod.name.c_str(), id.c_str());
     return RegisterResult::kAlreadyRegistered;
   }
+  if (mod.blocksRegistered >= kModMaxBlocks) return RegisterResult::kTooMany;
   std::string faces[3] = {std::string(fields.top), std::string(fields.side),
                           std::string(fields.bottom)};
   for (std::string& face : faces) {
@@ -342,6 +444,7 @@ RegisterResult registerBlock(LoadedMod& mod, const BlockFields& fields) {
   BlockRegistry& registry = blocks();
   const BlockId block = registry.addBlock(def);
   if (block == kNoBlock) return RegisterResult::kFull;
+  ++mod.blocksRegistered;
   registry.setDrop(block, block);
   if (!fields.drop.empty()) {
     const BlockId drop = registry.findBlock(fields.drop);
@@ -372,6 +475,18 @@ int apiRegisterBlock(lua_State* L) {
   fields.solid = flagField(L, "solid", true);
   fields.opaque = flagField(L, "opaque", true);
   fields.cutout = flagField(L, "cutout", false);
+  for (const auto& [text, field, limit] : {std::tuple{fields.id, "id", kModMaxNameLength},
+                                           {fields.name, "name", kModMaxNameLength},
+                                           {fields.drop, "drop", kModMaxNameLength},
+                                           {fields.texture, "texture", kModMaxPathLength},
+                                           {fields.top, "top", kModMaxPathLength},
+                                           {fields.side, "side", kModMaxPathLength},
+                                           {fields.bottom, "bottom", kModMaxPathLength}}) {
+    if (text.size() > limit) {
+      return luaL_error(L, "register_block: '%s' is too long (at most %d bytes)", field,
+                        static_cast<int>(limit));
+    }
+  }
   lua_getfield(L, 1, "hardness");
   int isNumber = 0;
   const lua_Number hardness = lua_tonumberx(L, -1, &isNumber);
@@ -384,6 +499,9 @@ int apiRegisterBlock(lua_State* L) {
       return luaL_error(L, "register_block: 'texture' is required");
     case RegisterResult::kFull:
       return luaL_error(L, "register_block: block registry is full");
+    case RegisterResult::kTooMany:
+      return luaL_error(L, "register_block: too many blocks (at most %d per mod)",
+                        static_cast<int>(kModMaxBlocks));
     case RegisterResult::kRegistered:
     case RegisterResult::kAlreadyRegistered:
       break;
@@ -393,11 +511,14 @@ int apiRegisterBlock(lua_State* L) {
 
 // ---------------------------------------------------------------- [handlers]
 
+constexpr int kTooMany = LUA_NOREF - 1;  // storeCommand: no room for another command
+
 // Stores the command under its lower-case name without one leading "/"; returns the
-// reference it replaces, or LUA_NOREF.
+// reference it replaces, LUA_NOREF, or kTooMany.
 int storeCommand(LoadedMod& mod, std::string_view name, int reference) {
   std::string key = toLowerAscii(name);
   if (!key.empty() && key.front() == '/') key.erase(0, 1);
+  if (mod.commands.size() >= kModMaxCommands && !mod.commands.contains(key)) return kTooMany;
   auto [it, added] = mod.commands.try_emplace(std::move(key), reference);
   if (added) return LUA_NOREF;
   const int old = it->second;
@@ -410,12 +531,24 @@ int apiRegisterCommand(lua_State* L) {
   luaL_checktype(L, 2, LUA_TFUNCTION);
   LoadedMod& mod = modOf(L);
   if (!mod.context) return luaL_error(L, "no mod context");
+  if (name.size() > kModMaxNameLength) {
+    return luaL_error(L, "register_command: name is too long (at most %d bytes)",
+                      static_cast<int>(kModMaxNameLength));
+  }
   lua_pushvalue(L, 2);
   const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
   const int old = storeCommand(mod, name, reference);
+  if (old == kTooMany) {
+    luaL_unref(L, LUA_REGISTRYINDEX, reference);
+    return luaL_error(L, "register_command: too many commands (at most %d per mod)",
+                      static_cast<int>(kModMaxCommands));
+  }
   if (old != LUA_NOREF) luaL_unref(L, LUA_REGISTRYINDEX, old);
   return 0;
 }
+
+constexpr const char* kRegistrations[kModEventCount] = {
+    "on_block_break", "on_block_place", "on_tick", "on_player_join", "on_player_leave"};
 
 // on_block_break and the others; upvalue 1 is the event number.
 int registerHandler(lua_State* L) {
@@ -423,6 +556,11 @@ int registerHandler(lua_State* L) {
   LoadedMod& mod = modOf(L);
   if (!mod.context) return luaL_error(L, "no mod context");
   const auto event = static_cast<size_t>(lua_tointeger(L, lua_upvalueindex(1)));
+  if (mod.handlers[event].size() >= kModMaxHandlersPerEvent) {
+    return luaL_error(L, "%s: too many handlers (at most %d per event)", kRegistrations[event],
+                      static_cast<int>(kModMaxHandlersPerEvent));
+  }
+  mod.handlers[event].reserve(mod.handlers[event].size() + 1);
   lua_pushvalue(L, 1);
   mod.handlers[event].push_back(luaL_ref(L, LUA_REGISTRYINDEX));
   return 0;
@@ -457,8 +595,6 @@ void installScriptApi(lua_State* L, LoadedMod& mod) {
   lua_setfield(L, -2, "mod");
   lua_setglobal(L, "orva");
 
-  static const char* const kRegistrations[kModEventCount] = {
-      "on_block_break", "on_block_place", "on_tick", "on_player_join", "on_player_leave"};
   for (int event = 0; event < kModEventCount; ++event) {
     lua_pushinteger(L, event);
     lua_pushcclosure(L, registerHandler, 1);
@@ -468,13 +604,72 @@ void installScriptApi(lua_State* L, LoadedMod& mod) {
   lua_setglobal(L, "print");
 }
 
+// ---------------------------------------------------------------- [output]
+
 void logModLine(LoadedMod& mod, std::string_view text) {
   if (!mod.context) return;
+  char safe[kModEscapedLineCapacity];
+  const size_t size = escapeModText(text, safe, sizeof(safe));
+  if (!admitModOutput(mod, size + mod.name.size() + 3)) return;
   std::string line;
-  line.reserve(text.size() + mod.name.size() + 3);
+  line.reserve(size + mod.name.size() + 3);
   line += '[';
   line += mod.name;
   line += "] ";
-  line += text;
+  line.append(safe, size);
   mod.context->log(line);
+}
+
+size_t escapeModText(std::string_view text, char* out, size_t capacity) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  const bool cut = text.size() > kModMaxLineLength;
+  if (cut) text = text.substr(0, kModMaxLineLength);
+  size_t size = 0;
+  const auto put = [&](char c) {
+    if (size < capacity) out[size++] = c;
+  };
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 0x20 && byte != 0x7F) || c == '\t') {
+      put(c);
+    } else if (c == '\n' || c == '\r') {
+      put('\\');
+      put(c == '\n' ? 'n' : 'r');
+    } else {
+      put('\\');
+      put('x');
+      put(kHex[byte >> 4]);
+      put(kHex[byte & 15]);
+    }
+  }
+  if (cut) {
+    for (const char c : {'.', '.', '.'}) put(c);
+  }
+  return size;
+}
+
+std::string escapeModText(std::string_view text) {
+  std::string out(kModEscapedLineCapacity, '\0');
+  out.resize(escapeModText(text, out.data(), out.size()));
+  return out;
+}
+
+bool admitModOutput(LoadedMod& mod, size_t bytes) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - mod.outputWindow >= std::chrono::seconds(1)) {
+    mod.outputWindow = now;
+    mod.outputBytes = 0;
+    mod.outputDropped = false;
+    mod.messagesInWindow = 0;
+  }
+  if (mod.outputBytes + bytes <= kModOutputBytesPerSecond) {
+    mod.outputBytes += bytes;
+    return true;
+  }
+  if (!mod.outputDropped) {
+    mod.outputDropped = true;
+    std::fprintf(stderr, "[mod:%s] too much output; more is dropped for a second\n",
+                 mod.name.c_str());
+  }
+  return false;
 }

@@ -1,9 +1,12 @@
 #include "render/texture_set.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -61,10 +64,28 @@ const std::vector<OutsideName>& outsideNames() {
   return table;
 }
 
-std::vector<uint8_t> readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+// A mod's texture file: only a regular file within the pack entry limit is read. The
+// open does not wait (a FIFO would block it), and the size is checked before reading,
+// so a device such as /dev/zero reads as empty.
+std::vector<uint8_t> readTextureFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return {};
+  std::vector<uint8_t> bytes;
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<uint64_t>(info.st_size) <= kMaxPackEntryBytes) {
+    bytes.resize(static_cast<size_t>(info.st_size));
+    size_t got = 0;
+    while (got < bytes.size()) {
+      const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    bytes.resize(got);
+  }
+  close(fd);
+  return bytes;
 }
 
 }  // namespace
@@ -127,7 +148,7 @@ TextureSet loadTextureSet(const std::string& packFolder, const BlockRegistry& re
   for (int layer = 0; layer < layers; ++layer) {
     const std::string& source = registry.textureSource(layer);
     if (source.empty()) continue;
-    if (auto image = decodeImage(readWholeFile(source))) set.images[layer] = std::move(*image);
+    if (auto image = decodeImage(readTextureFile(source))) set.images[layer] = std::move(*image);
   }
   // 2. Packs in order; a later pack replaces what an earlier one supplied.
   for (const std::string& packPath : listPacks(packFolder)) {

@@ -1,6 +1,7 @@
 #include "render/texture_set.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zip.h>
 
 #include <filesystem>
@@ -193,6 +194,31 @@ TEST_F(PackFolder, ModFilesAreUsedUnlessAPackReplacesThem) {
   const TextureSet set = loadTextureSet((root_ / "no-packs").string(), registry);
   EXPECT_EQ(set.images.at(ruby).rgba[0], 150);
   EXPECT_FALSE(set.images.contains(opal));
+}
+
+TEST_F(PackFolder, ModTextureFilesMustBeRegularFilesWithinTheLimit) {
+  BlockRegistry registry;
+  const int device = registry.addTexture("device");
+  const int fifo = registry.addTexture("fifo");
+  const int huge = registry.addTexture("huge");
+  const int linked = registry.addTexture("linked");
+  registry.setTextureSource(device, "/dev/zero");
+  ASSERT_EQ(mkfifo((root_ / "pipe.png").c_str(), 0600), 0);
+  registry.setTextureSource(fifo, (root_ / "pipe.png").string());
+  {
+    std::ofstream out(root_ / "huge.png", std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(kMaxPackEntryBytes));
+    out.put('x');  // a sparse file just over the limit
+  }
+  registry.setTextureSource(huge, (root_ / "huge.png").string());
+  writeFile(root_ / "real.png", flatPng(16, 16, 0, 90, 0));
+  fs::create_symlink(root_ / "real.png", root_ / "link.png");
+  registry.setTextureSource(linked, (root_ / "link.png").string());
+  const TextureSet set = loadTextureSet((root_ / "no-packs").string(), registry);
+  EXPECT_FALSE(set.images.contains(device));
+  EXPECT_FALSE(set.images.contains(fifo));
+  EXPECT_FALSE(set.images.contains(huge));
+  EXPECT_EQ(set.images.at(linked).rgba[1], 90);  // absolute paths and links stay allowed
 }
 
 TEST(TextureSet, LevelsResampleByNearestNeighbourAndAverageMips) {
