@@ -6,6 +6,7 @@
 #include "app/headless_modes.h"
 #include "app/launch.h"
 #include "app/play_mode.h"
+#include "app/scripted_modes.h"
 #include "app/server_mode.h"
 #include "app/screenshot_mode.h"
 #include "app/selftest.h"
@@ -49,6 +50,10 @@ int runWindowed(const LaunchOptions& options) {
     status = runPlayMode(window);
   } else if (options.mode == RunMode::Screenshot) {
     status = runScreenshotMode(window, options);
+  } else if (options.mode == RunMode::HostTest) {
+    status = runHostTest(window);
+  } else if (options.mode == RunMode::Benchmark) {
+    status = runBenchmark(window);
   } else {
     status = notBuiltYet(options.mode);
   }

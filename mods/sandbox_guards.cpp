@@ -24,7 +24,7 @@
 namespace {
 
 constexpr lua_Integer kMaxRepetitions = lua_Integer{1} << 24;
-constexpr double kMaxPatternSteps = 4194304.0;  // 2^22 estimated matcher steps
+constexpr double kMaxPatternSteps = 16777216.0;  // 2^24 estimated matcher steps
 constexpr double kElementWork = 16.0;           // one table element read and written
 constexpr lua_Integer kSortUncounted = 16384;   // smaller arrays sort without counting
 constexpr int kWorkBatch = 256;                 // elements charged at a time
@@ -158,7 +158,9 @@ double patternSteps(std::string_view p, size_t length, bool everyStart) {
     if (i >= p.size()) break;
     if (p[i] == '*' || p[i] == '+' || p[i] == '-') {
       ++i;
-      const bool last = p.find_first_not_of(')', i) == std::string_view::npos;
+      // Nothing but closing captures and the end anchor after it: nothing to retry.
+      const size_t rest = p.find_first_not_of(')', i);
+      const bool last = rest == std::string_view::npos || (rest + 1 == p.size() && p[rest] == '$');
       if (!last) ++repeats;
     } else if (p[i] == '?') {
       ++i;

@@ -144,6 +144,8 @@ TEST_F(ModSandbox, SingleStringCallsCannotStallTheGame) {
     on_player_join(function()
       -- ordinary uses still work
       assert(("  trim me  "):match("^%s*(.-)%s*$") == "trim me")
+      local text = " " .. string.rep("word ", 400) .. " "
+      assert(#text:match("^%s*(.-)%s*$") == 1999)  -- a trim of 2 KB
       local spaced = string.rep("a b ", 250000)
       assert(select(2, spaced:gsub("%s+", "")) == 500000)
       assert(spaced:find("b a", 1, true) == 3)

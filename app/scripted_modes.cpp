@@ -1,0 +1,102 @@
+#include "app/scripted_modes.h"
+
+#include <GLFW/glfw3.h>
+
+#include <cstdio>
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "app/frame_loop.h"
+#include "game/environment.h"
+#include "game/lifecycle.h"
+#include "game/models.h"
+#include "game/net_sync.h"
+#include "render/vulkan_renderer.h"
+#include "save/world_folders.h"
+#include "ui/translations.h"
+
+namespace {
+
+constexpr uint32_t kTestSeed = 20261018;
+constexpr uint16_t kHostTestPort = 27892;
+constexpr const char* kHostTestWorld = "__hosttest__";
+constexpr int kWarmUpFrames = 60;
+constexpr int kTimedFrames = 240;
+
+// Brings the renderer up for the hidden window with the entity models registered.
+bool startRenderer(VulkanRenderer& renderer, GLFWwindow* window, bool vsync) {
+  if (!renderer.init(window, vsync)) return false;
+  registerEntityModels(renderer);
+  return true;
+}
+
+void stopGame(Game& game, VulkanRenderer& renderer) {
+  game.meshScheduler.stop();
+  game.renderer = &game.noRenderer;
+  renderer.shutdown();
+}
+
+}  // namespace
+
+int runHostTest(GLFWwindow* window) {
+  setLanguage(LanguageChinese);
+  Game game;
+  VulkanRenderer renderer;
+  if (!startRenderer(renderer, window, true)) return 1;
+  game.renderer = &renderer;
+  game.net.role = NetHost;
+  game.net.localId = 1;
+  game.net.playerName = "HostTest";
+  newGame(game, kTestSeed, kHostTestWorld);
+  saveGame(game);
+
+  std::string error;
+  const bool hosted = startHosting(game, kHostTestPort, error);
+  if (hosted) {
+    setScreen(game, ScreenPlaying);
+    addMessagef(game, "Hosting \"%s\" on UDP %u", kHostTestWorld, static_cast<unsigned>(kHostTestPort));
+    std::printf("hosttest: %s\n", game.chat.log.back().text.c_str());
+    closeConnection(game);
+  } else {
+    std::printf("hosttest: startHost failed: %s\n", error.c_str());
+  }
+  deleteWorld(kHostTestWorld, game.savesFolder);
+  stopGame(game, renderer);
+  return hosted ? 0 : 1;
+}
+
+int runBenchmark(GLFWwindow* window) {
+  Game game;
+  VulkanRenderer renderer;
+  if (!startRenderer(renderer, window, false)) return 1;
+  game.renderer = &renderer;
+  newGame(game, kTestSeed, "Benchmark");
+  game.player.yaw = -90.0f;
+  game.player.pitch = -18.0f;
+
+  glm::mat4 projection = glm::perspective(1.2217305f, 1.7777778f, 0.05f, 600.0f);
+  projection[1][1] = -projection[1][1];
+  const glm::vec3 eye = game.player.position;
+  const glm::mat4 camera =
+      projection * glm::lookAt(eye, eye + facingDirection(game.player), glm::vec3(0, 1, 0));
+  const std::vector<EntityInstance> noParticles;
+  double start = 0.0;
+  for (int frame = 0; frame < kWarmUpFrames + kTimedFrames; ++frame) {
+    if (frame == kWarmUpFrames) start = glfwGetTime();
+    glfwPollEvents();
+    updateMobs(*game.world, game.entities.mobs, 1.0f / 60.0f,
+               {{game.player.position, game.player.gameMode}});
+    game.meshScheduler.update(*game.world, renderer, eye.x, eye.z);
+    const Lighting light = menuLighting(game.environment.timeOfDay);
+    renderer.setLighting(1.0f, 128.0f, light.sunDirection);
+    renderer.beginUiFrame();
+    renderer.drawFrame(camera, eye, buildEntityDrawList(game.entities.drops, game.entities.mobs, {}),
+                       noParticles);
+  }
+  const double elapsed = glfwGetTime() - start;
+  std::printf("benchmark: %d frames in %.2f s = %.1f fps | %d draws, %d chunks cached, %d tracked\n",
+              kTimedFrames, elapsed, kTimedFrames / elapsed, renderer.drawnChunkCount(),
+              static_cast<int>(renderer.chunkMeshCount()),
+              static_cast<int>(game.meshScheduler.meshedCount()));
+  stopGame(game, renderer);
+  return 0;
+}
