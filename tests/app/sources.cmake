@@ -19,6 +19,9 @@ if(ORVANE_APP)
     -- env -u DISPLAY -u WAYLAND_DISPLAY $<TARGET_FILE:orvane>)
   add_test(NAME mode.window_opens COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/window_opens.sh
     $<TARGET_FILE:orvane>)
+  add_test(NAME display.hosttest COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/hosttest.sh
+    $<TARGET_FILE:orvane>)
+  set_tests_properties(display.hosttest PROPERTIES LABELS display RESOURCE_LOCK xvfb)
   set_tests_properties(mode.selftest mode.selftest_chinese mode.no_display mode.window_opens
     PROPERTIES LABELS mode)
   # Parallel xvfb-run -a calls can race for the same display number.
