@@ -194,21 +194,12 @@ float horizontalDistanceToCentre(const Village& village, glm::vec3 eye) {
 void commandVillage(Game& game, const Args& args) {
   World& world = *game.world;
   const glm::vec3 eye = game.player.position;
-  const std::vector<Village> near =
-      villagesNear(world, std::floor(eye.x), std::floor(eye.z), kVillageSearchRadius);
-  const Village* nearest = nullptr;
-  float nearestDistance = 0.0f;
-  for (const Village& village : near) {
-    const float distance = horizontalDistanceToCentre(village, eye);
-    if (!nearest || distance < nearestDistance) {
-      nearest = &village;
-      nearestDistance = distance;
-    }
-  }
+  const std::optional<Village> nearest = nearestVillage(world, eye, kVillageSearchRadius);
   if (!nearest) {
     addMessage(game, "No village within 800 blocks");
     return;
   }
+  const float nearestDistance = horizontalDistanceToCentre(*nearest, eye);
   const std::string name = villageName(nearest->x, nearest->z, world.seed);
   if (args.at(0) == "tp") {
     const float ground = static_cast<float>(surfaceHeight(world, nearest->x, nearest->z));

@@ -142,6 +142,21 @@ Lighting menuLighting(float timeOfDay) {
   return {1.0f, 128.0f, sunDirection(timeOfDay)};
 }
 
+std::optional<Village> nearestVillage(const World& world, glm::vec3 eye, float radius) {
+  std::optional<Village> nearest;
+  float nearestDistance = 0.0f;
+  for (const Village& village : villagesNear(world, std::floor(eye.x), std::floor(eye.z), radius)) {
+    const float dx = static_cast<float>(village.x) + 0.5f - eye.x;
+    const float dz = static_cast<float>(village.z) + 0.5f - eye.z;
+    const float distance = std::sqrt(dx * dx + dz * dz);
+    if (!nearest || distance < nearestDistance) {
+      nearest = village;
+      nearestDistance = distance;
+    }
+  }
+  return nearest;
+}
+
 std::string villageName(int32_t x, int32_t z, uint32_t seed) {
   uint32_t a = static_cast<uint32_t>(z) * 0xD8163841u ^ (seed ^ 0x9A11u) * 0xCB1AB31Fu ^
                static_cast<uint32_t>(x) * 0x8DA6B343u;

@@ -4,11 +4,13 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include <glm/glm.hpp>
 
 #include "game/game.h"
+#include "world/village.h"
 
 // What the renderer is handed each frame.
 struct Lighting {
@@ -32,6 +34,10 @@ Lighting worldLighting(const Game& game);
 // The lighting of the main menu.
 Lighting menuLighting(float timeOfDay);
 glm::vec3 sunDirection(float timeOfDay);
+
+// The village nearest to the eye (horizontally, to its centre cell's middle) among those
+// within `radius` blocks of the eye's column; the first on ties.
+std::optional<Village> nearestVillage(const World& world, glm::vec3 eye, float radius);
 
 // The village's name in the current interface language.
 std::string villageName(int32_t x, int32_t z, uint32_t seed);
