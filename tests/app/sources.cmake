@@ -1,7 +1,8 @@
 target_sources(orvane_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/launch_test.cpp)
 if(ORVANE_APP)
   target_sources(orvane_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/sounds_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/game_session_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/game_session_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/menu_session_test.cpp)
 endif()
 
 if(ORVANE_APP)
