@@ -37,7 +37,18 @@ bool buildUiFonts(ImFontAtlas& atlas, int language, const ImVector<ImWchar>& chi
     if (!loaded) std::fprintf(stderr, "ui: Chinese font not available (%s), using the default font\n",
                               chinesePath.c_str());
   }
-  if (!loaded) atlas.AddFontDefault();
+  if (!loaded) {
+    atlas.AddFontDefault();
+    // The language combo names Chinese in Chinese: borrow those two glyphs when we can.
+    static const ImWchar kLanguageName[] = {0x4E2D, 0x4E2D, 0x6587, 0x6587, 0};
+    std::error_code error;
+    if (language != LanguageChinese && std::filesystem::is_regular_file(chinesePath, error)) {
+      ImFontConfig merge;
+      merge.MergeMode = true;
+      merge.OversampleH = 1;
+      atlas.AddFontFromFileTTF(chinesePath.c_str(), 13.0f, &merge, kLanguageName);
+    }
+  }
   unsigned char* pixels = nullptr;
   int width = 0, height = 0;
   atlas.GetTexDataAsRGBA32(&pixels, &width, &height);
