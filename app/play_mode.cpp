@@ -1,8 +1,8 @@
 #include "app/play_mode.h"
 
 #include <GLFW/glfw3.h>
-#include <imgui.h>
 #include <backends/imgui_impl_glfw.h>
+#include <imgui.h>
 
 #include <cstdio>
 
@@ -71,8 +71,7 @@ void pollWindow(GLFWwindow* window, InputRecord& input) {
 }
 
 void updateCursorMode(GLFWwindow* window, const Game& game) {
-  const bool captured =
-      game.screen == ScreenPlaying && !game.chat.open && !game.inventory.open;
+  const bool captured = game.screen == ScreenPlaying && !game.chat.open && !game.inventory.open;
   const int mode = captured ? GLFW_CURSOR_DISABLED : GLFW_CURSOR_NORMAL;
   if (glfwGetInputMode(window, GLFW_CURSOR) != mode) glfwSetInputMode(window, GLFW_CURSOR, mode);
 }

@@ -22,8 +22,8 @@ void BM_UiBusyFrame(benchmark::State& state) {
   for (int i = 0; i < kHotbarSlots; ++i) game.inventory.items.slots[i] = {kBlockPlanks, 10 + i};
   game.chat.log.clear();
   for (int i = 0; i < 40; ++i) {
-    game.chat.log.push_back({"Line " + std::to_string(i) + " of a busy chat in the bench world",
-                             0.0});
+    game.chat.log.push_back(
+        {"Line " + std::to_string(i) + " of a busy chat in the bench world", 0.0});
   }
   game.chat.open = true;
   game.chat.input = "/give planks 64";

@@ -145,8 +145,8 @@ class VulkanRenderer : public Renderer {
   void writePostSet();
   VkPipeline createPipeline(VkPipelineLayout layout, VkShaderModule vertex, const char* vertexEntry,
                             VkShaderModule fragment, const char* fragmentEntry, bool chunkVertices,
-                            VkFormat colourFormat, bool depthTest, bool depthWrite,
-                            bool alphaBlend, bool uiVertices = false);
+                            VkFormat colourFormat, bool depthTest, bool depthWrite, bool alphaBlend,
+                            bool uiVertices = false);
 
   // vulkan_ui.cpp
   void createUi();

@@ -218,8 +218,10 @@ void VulkanRenderer::prepareUi(VkCommandBuffer cmd) {
   if (data == nullptr || !data->Valid || data->TotalVtxCount == 0 || uiFontSet_ == VK_NULL_HANDLE) {
     return;
   }
-  const VkDeviceSize vertexBytes = static_cast<VkDeviceSize>(data->TotalVtxCount) * sizeof(ImDrawVert);
-  const VkDeviceSize indexBytes = static_cast<VkDeviceSize>(data->TotalIdxCount) * sizeof(ImDrawIdx);
+  const VkDeviceSize vertexBytes =
+      static_cast<VkDeviceSize>(data->TotalVtxCount) * sizeof(ImDrawVert);
+  const VkDeviceSize indexBytes =
+      static_cast<VkDeviceSize>(data->TotalIdxCount) * sizeof(ImDrawIdx);
   uiIndexOffset_ = (vertexBytes + 3) & ~VkDeviceSize{3};
   const VkDeviceSize needed = uiIndexOffset_ + indexBytes;
   // This slot's previous frame has finished: its buffer can be replaced.
@@ -230,7 +232,8 @@ void VulkanRenderer::prepareUi(VkCommandBuffer cmd) {
     VkBufferCreateInfo info{VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
     info.size = std::max<VkDeviceSize>(needed + needed / 2, 256 * 1024);
     info.usage = VK_BUFFER_USAGE_VERTEX_BUFFER_BIT | VK_BUFFER_USAGE_INDEX_BUFFER_BIT;
-    VK_CHECK(allocator_->createBuffer(info, MemoryUse::HostWrite, &buffer.buffer, &buffer.allocation));
+    VK_CHECK(
+        allocator_->createBuffer(info, MemoryUse::HostWrite, &buffer.buffer, &buffer.allocation));
     buffer.size = info.size;
   }
   auto* vertices = static_cast<unsigned char*>(buffer.allocation.mapped);
@@ -254,7 +257,8 @@ void VulkanRenderer::recordUi(VkCommandBuffer cmd) {
   if (!uiPrepared_) return;
   const ImDrawData* data = ImGui::GetDrawData();
   const UiBuffer& buffer = uiBuffers_[currentFrame_];
-  const float width = static_cast<float>(extent_.width), height = static_cast<float>(extent_.height);
+  const float width = static_cast<float>(extent_.width),
+              height = static_cast<float>(extent_.height);
   vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, uiPipeline_);
   const VkDeviceSize zero = 0;
   vkCmdBindVertexBuffers(cmd, 0, 1, &buffer.buffer, &zero);
@@ -294,8 +298,8 @@ void VulkanRenderer::recordUi(VkCommandBuffer cmd) {
                                 ? reinterpret_cast<VkDescriptorSet>(draw.TextureId)
                                 : uiFontSet_;
       if (set != bound) {
-        vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, uiPipelineLayout_, 0, 1,
-                                &set, 0, nullptr);
+        vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, uiPipelineLayout_, 0, 1, &set,
+                                0, nullptr);
         bound = set;
       }
       vkCmdDrawIndexed(cmd, draw.ElemCount, 1, indexBase + draw.IdxOffset,

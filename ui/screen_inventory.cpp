@@ -32,7 +32,8 @@ void slotButton(Game& game, int index) {
   if (hovered) list->AddRect(min, max, rgba8(255, 255, 255, 130), 0.0f, 0, 1.0f);
   ItemStack& stack = game.inventory.items.slots[index];
   if (!stack.empty()) {
-    drawBlockIcon(list, game, stack.item, ImVec2(min.x + 3, min.y + 3), ImVec2(max.x - 3, max.y - 3));
+    drawBlockIcon(list, game, stack.item, ImVec2(min.x + 3, min.y + 3),
+                  ImVec2(max.x - 3, max.y - 3));
     drawStackCount(list, max, stack.count);
   }
   if (clicked) clickInventorySlot(stack, game.inventory.cursor);

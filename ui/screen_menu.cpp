@@ -88,7 +88,8 @@ MenuAction worldsPage(Game& game) {
   if (!menu.confirmDelete || !selected) {
     if (wideButton("Delete Selected", 28.0f, selected)) menu.confirmDelete = true;
   } else {
-    ImGui::TextUnformatted(trf("Delete \"%s\" forever?", menu.worlds[menu.selected].c_str()).c_str());
+    ImGui::TextUnformatted(
+        trf("Delete \"%s\" forever?", menu.worlds[menu.selected].c_str()).c_str());
     if (smallButton("Delete", 100.0f, 28.0f)) action = MenuAction::DeleteConfirmed;
     ImGui::SameLine();
     if (smallButton("Cancel", 100.0f, 28.0f)) menu.confirmDelete = false;
@@ -122,7 +123,8 @@ MenuAction multiplayerPage(Game& game) {
   }
   textField("new world name", "new world name", menu.worldName, kWorldNameCapacity);
   if (wideButton("Host New World", 32.0f)) action = MenuAction::HostNew;
-  wrappedNote(trf("Share your IP or domain. Forward UDP port %s on your router.", menu.port.c_str()));
+  wrappedNote(
+      trf("Share your IP or domain. Forward UDP port %s on your router.", menu.port.c_str()));
   ImGui::Separator();
   ImGui::TextUnformatted(tr("Join a server"));
   textField("address", "play.example.com or 1.2.3.4:27632", menu.address, kAddressCapacity);
@@ -152,10 +154,18 @@ MenuAction drawMainMenu(Game& game) {
   beginMenuWindow("##mainmenu", page == MenuPageWorlds ? 540.0f : 480.0f);
   MenuAction action = MenuAction::None;
   switch (page) {
-    case MenuPageWorlds: action = worldsPage(game); break;
-    case MenuPageMultiplayer: action = multiplayerPage(game); break;
-    case MenuPageConnecting: action = connectingPage(game); break;
-    default: action = titlePage(game); break;
+    case MenuPageWorlds:
+      action = worldsPage(game);
+      break;
+    case MenuPageMultiplayer:
+      action = multiplayerPage(game);
+      break;
+    case MenuPageConnecting:
+      action = connectingPage(game);
+      break;
+    default:
+      action = titlePage(game);
+      break;
   }
   ImGui::End();
   return action;

@@ -44,12 +44,15 @@ std::string heldText(const Game& game) {
     return trf("Held   %s", text.c_str());
   }
   if (game.player.gameMode == GameModeCreative) {
-    return trf("Held   %s", tr(blockDef(creativePaletteBlock(game.inventory.items.selected)).name.c_str()));
+    return trf("Held   %s",
+               tr(blockDef(creativePaletteBlock(game.inventory.items.selected)).name.c_str()));
   }
   return trf("Held   %s", tr("empty"));
 }
 
-void line(const std::string& text) { ImGui::TextUnformatted(text.c_str()); }
+void line(const std::string& text) {
+  ImGui::TextUnformatted(text.c_str());
+}
 
 }  // namespace
 
@@ -110,13 +113,15 @@ void drawDebugOverlay(const Game& game) {
                    ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav);
   line(trf("Orvane %s", kVersionText));
   const float fps = game.frame.framesPerSecond;
-  line(trf("%d FPS  (%.2f ms)", static_cast<int>(std::lround(fps)), fps > 0 ? 1000.0f / fps : 0.0f));
+  line(
+      trf("%d FPS  (%.2f ms)", static_cast<int>(std::lround(fps)), fps > 0 ? 1000.0f / fps : 0.0f));
   if (stats.refreshRate > 0) line(trf("Screen refresh %d Hz", stats.refreshRate));
   ImGui::Separator();
   line(trf("XYZ    %.2f / %.2f / %.2f", p.x, p.y, p.z));
   line(trf("Chunk  %d / %d / %d", floorDiv16(bx), floorDiv16(by), floorDiv16(bz)));
   line(trf("Block  %d / %d / %d", bx, by, bz));
-  line(trf("Facing %s   yaw %.1f  pitch %.1f", tr(facingName(player.yaw)), player.yaw, player.pitch));
+  line(trf("Facing %s   yaw %.1f  pitch %.1f", tr(facingName(player.yaw)), player.yaw,
+           player.pitch));
   const double hours = std::fmod(24.0 * game.environment.timeOfDay + 6.0, 24.0);
   const int h = static_cast<int>(std::floor(hours));
   line(trf("Time   %02d:%02d", h, static_cast<int>(std::floor((hours - h) * 60.0))));
@@ -131,7 +136,8 @@ void drawDebugOverlay(const Game& game) {
   line(heldText(game));
   ImGui::Separator();
   line(trf("Seed %u", game.seed));
-  line(trf("Draws %d / %d chunks   %d tracked", stats.drawnChunks, static_cast<int>(stats.chunkMeshes),
+  line(trf("Draws %d / %d chunks   %d tracked", stats.drawnChunks,
+           static_cast<int>(stats.chunkMeshes),
            static_cast<int>(game.meshScheduler.meshedCount())));
   line(trf("Triangles %zu   Particles %zu", static_cast<size_t>(stats.triangles),
            game.entities.particles.size()));
@@ -150,6 +156,7 @@ void drawDebugOverlay(const Game& game) {
   line(trf("Vulkan %u.%u.%u", (stats.apiVersion >> 22) & 0x7Fu, (stats.apiVersion >> 12) & 0x3FFu,
            stats.apiVersion & 0xFFFu));
   line(trf("Viewport %d x %d", static_cast<int>(stats.width), static_cast<int>(stats.height)));
-  line(trf("Render distance %d chunks, F4 spectator, / commands", game.meshScheduler.renderDistance()));
+  line(trf("Render distance %d chunks, F4 spectator, / commands",
+           game.meshScheduler.renderDistance()));
   ImGui::End();
 }

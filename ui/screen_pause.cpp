@@ -43,7 +43,8 @@ void settingsSection(Game& game) {
   recordWidget("Render distance");
   languageCombo();
   ImGui::Checkbox((std::string(tr("Shadows")) + "##shadows").c_str(), &settings.shadows);
-  ImGui::Checkbox((std::string(tr("Post-processing")) + "##post").c_str(), &settings.postProcessing);
+  ImGui::Checkbox((std::string(tr("Post-processing")) + "##post").c_str(),
+                  &settings.postProcessing);
   folderButtons(26.0f);
 }
 
@@ -56,8 +57,8 @@ void helpLines(const Game& game) {
   if (game.world) {
     const glm::vec3 p = game.player.position;
     const auto villages = villagesNear(*game.world, std::floor(p.x), std::floor(p.z), 640.0f);
-    ImGui::TextDisabled("%s",
-                        trf("Villages within 640 blocks: %d", static_cast<int>(villages.size())).c_str());
+    ImGui::TextDisabled(
+        "%s", trf("Villages within 640 blocks: %d", static_cast<int>(villages.size())).c_str());
   }
 }
 

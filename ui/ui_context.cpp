@@ -9,7 +9,9 @@
 
 namespace {
 
-ImVec4 rgba(float r, float g, float b, float a) { return ImVec4(r, g, b, a); }
+ImVec4 rgba(float r, float g, float b, float a) {
+  return ImVec4(r, g, b, a);
+}
 
 // The dark style with the game's padding, rounding and colours.
 void applyGameStyle() {
@@ -36,17 +38,28 @@ void applyGameStyle() {
 // Text editing keys, by GLFW key code (the InputRecord's key indices).
 void mapKeys(ImGuiIO& io) {
   const std::pair<ImGuiKey, int> keys[] = {
-      {ImGuiKey_Tab, GLFW_KEY_TAB},          {ImGuiKey_LeftArrow, GLFW_KEY_LEFT},
-      {ImGuiKey_RightArrow, GLFW_KEY_RIGHT}, {ImGuiKey_UpArrow, GLFW_KEY_UP},
-      {ImGuiKey_DownArrow, GLFW_KEY_DOWN},   {ImGuiKey_PageUp, GLFW_KEY_PAGE_UP},
-      {ImGuiKey_PageDown, GLFW_KEY_PAGE_DOWN}, {ImGuiKey_Home, GLFW_KEY_HOME},
-      {ImGuiKey_End, GLFW_KEY_END},          {ImGuiKey_Insert, GLFW_KEY_INSERT},
-      {ImGuiKey_Delete, GLFW_KEY_DELETE},    {ImGuiKey_Backspace, GLFW_KEY_BACKSPACE},
-      {ImGuiKey_Space, GLFW_KEY_SPACE},      {ImGuiKey_Enter, GLFW_KEY_ENTER},
-      {ImGuiKey_Escape, GLFW_KEY_ESCAPE},    {ImGuiKey_KeyPadEnter, GLFW_KEY_KP_ENTER},
-      {ImGuiKey_A, GLFW_KEY_A},              {ImGuiKey_C, GLFW_KEY_C},
-      {ImGuiKey_V, GLFW_KEY_V},              {ImGuiKey_X, GLFW_KEY_X},
-      {ImGuiKey_Y, GLFW_KEY_Y},              {ImGuiKey_Z, GLFW_KEY_Z},
+      {ImGuiKey_Tab, GLFW_KEY_TAB},
+      {ImGuiKey_LeftArrow, GLFW_KEY_LEFT},
+      {ImGuiKey_RightArrow, GLFW_KEY_RIGHT},
+      {ImGuiKey_UpArrow, GLFW_KEY_UP},
+      {ImGuiKey_DownArrow, GLFW_KEY_DOWN},
+      {ImGuiKey_PageUp, GLFW_KEY_PAGE_UP},
+      {ImGuiKey_PageDown, GLFW_KEY_PAGE_DOWN},
+      {ImGuiKey_Home, GLFW_KEY_HOME},
+      {ImGuiKey_End, GLFW_KEY_END},
+      {ImGuiKey_Insert, GLFW_KEY_INSERT},
+      {ImGuiKey_Delete, GLFW_KEY_DELETE},
+      {ImGuiKey_Backspace, GLFW_KEY_BACKSPACE},
+      {ImGuiKey_Space, GLFW_KEY_SPACE},
+      {ImGuiKey_Enter, GLFW_KEY_ENTER},
+      {ImGuiKey_Escape, GLFW_KEY_ESCAPE},
+      {ImGuiKey_KeyPadEnter, GLFW_KEY_KP_ENTER},
+      {ImGuiKey_A, GLFW_KEY_A},
+      {ImGuiKey_C, GLFW_KEY_C},
+      {ImGuiKey_V, GLFW_KEY_V},
+      {ImGuiKey_X, GLFW_KEY_X},
+      {ImGuiKey_Y, GLFW_KEY_Y},
+      {ImGuiKey_Z, GLFW_KEY_Z},
   };
   for (const auto& [imguiKey, glfwKey] : keys) io.KeyMap[imguiKey] = glfwKey;
 }
@@ -91,8 +104,8 @@ void UiContext::feedInput(const InputRecord& input, bool mouseCaptured) {
   io.DisplaySize = ImVec2(static_cast<float>(std::max(input.framebufferWidth, 1)),
                           static_cast<float>(std::max(input.framebufferHeight, 1)));
   if (!input.cursorX.empty()) {
-    mouse_ = ImVec2(static_cast<float>(input.cursorX.back()),
-                    static_cast<float>(input.cursorY.back()));
+    mouse_ =
+        ImVec2(static_cast<float>(input.cursorX.back()), static_cast<float>(input.cursorY.back()));
   }
   const ImVec2 nowhere(-FLT_MAX, -FLT_MAX);
   io.MousePos = mouseCaptured ? nowhere : mouse_;
@@ -120,4 +133,6 @@ void UiContext::beginFrame(const InputRecord& input, float dt, bool mouseCapture
   ImGui::NewFrame();
 }
 
-void UiContext::endFrame() { ImGui::Render(); }
+void UiContext::endFrame() {
+  ImGui::Render();
+}

@@ -34,8 +34,9 @@ bool buildUiFonts(ImFontAtlas& atlas, int language, const ImVector<ImWchar>& chi
       loaded = atlas.AddFontFromFileTTF(chinesePath.c_str(), kChineseFontSize, &config,
                                         chineseRanges.Data) != nullptr;
     }
-    if (!loaded) std::fprintf(stderr, "ui: Chinese font not available (%s), using the default font\n",
-                              chinesePath.c_str());
+    if (!loaded)
+      std::fprintf(stderr, "ui: Chinese font not available (%s), using the default font\n",
+                   chinesePath.c_str());
   }
   if (!loaded) {
     atlas.AddFontDefault();

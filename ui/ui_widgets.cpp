@@ -16,7 +16,9 @@
 namespace {
 
 // "<translation>##<english>": the id stays the same in both languages.
-std::string labelFor(const char* english) { return std::string(tr(english)) + "##" + english; }
+std::string labelFor(const char* english) {
+  return std::string(tr(english)) + "##" + english;
+}
 
 // Longest prefix of `text` within `bytes` that does not split a UTF-8 sequence.
 std::size_t utf8Prefix(const std::string& text, std::size_t bytes) {
@@ -105,8 +107,8 @@ bool textField(const char* key, const char* hint, std::string& value, std::size_
     flags = (flags & ~ImGuiInputTextFlags_CharsDecimal) | ImGuiInputTextFlags_CallbackCharFilter;
     filter = digitsOnly;
   }
-  const bool changed = ImGui::InputTextWithHint(id.c_str(), hint ? tr(hint) : "", buffer,
-                                                capacity, flags, filter);
+  const bool changed =
+      ImGui::InputTextWithHint(id.c_str(), hint ? tr(hint) : "", buffer, capacity, flags, filter);
   recordWidget(key);
   if (changed) value.assign(buffer);
   return changed;

@@ -12,7 +12,9 @@
 #include "game/game.h"
 
 // Colour from 0-255 components.
-constexpr ImU32 rgba8(int r, int g, int b, int a) { return IM_COL32(r, g, b, a); }
+constexpr ImU32 rgba8(int r, int g, int b, int a) {
+  return IM_COL32(r, g, b, a);
+}
 
 // The translated `format` filled printf-style.
 std::string trf(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
     return region(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
                   std::atoi(argv[6]));
   }
-  std::fprintf(stderr,
-               "usage: orvane_png_check check FILE | make FILE WIDTH HEIGHT | region FILE X Y W H\n");
+  std::fprintf(
+      stderr,
+      "usage: orvane_png_check check FILE | make FILE WIDTH HEIGHT | region FILE X Y W H\n");
   return 2;
 }
