@@ -1,6 +1,8 @@
 #include "app/play_mode.h"
 
 #include <GLFW/glfw3.h>
+#include <backends/imgui_impl_glfw.h>
+#include <imgui.h>
 
 #include <cstdio>
 
@@ -14,12 +16,9 @@
 #include "platform/program_folder.h"
 #include "platform/sound_player.h"
 #include "render/vulkan_renderer.h"
-#include "save/world_folders.h"
+#include "ui/imgui_screens.h"
 
 namespace {
-
-// The world the game opens while it has no menus: kept between runs.
-constexpr const char* kStartWorld = "My World";
 
 InputRecord& inputOf(GLFWwindow* window) {
   return *static_cast<InputRecord*>(glfwGetWindowUserPointer(window));
@@ -72,19 +71,9 @@ void pollWindow(GLFWwindow* window, InputRecord& input) {
 }
 
 void updateCursorMode(GLFWwindow* window, const Game& game) {
-  const bool captured =
-      game.screen == ScreenPlaying && !game.chat.open && !game.inventory.open;
+  const bool captured = game.screen == ScreenPlaying && !game.chat.open && !game.inventory.open;
   const int mode = captured ? GLFW_CURSOR_DISABLED : GLFW_CURSOR_NORMAL;
   if (glfwGetInputMode(window, GLFW_CURSOR) != mode) glfwSetInputMode(window, GLFW_CURSOR, mode);
-}
-
-void openStartWorld(Game& game) {
-  if (!worldExists(kStartWorld, game.savesFolder) || !loadGame(game, kStartWorld)) {
-    newGame(game, clockRandom(), kStartWorld);
-    saveGame(game);
-  }
-  refreshWorldList(game);
-  setScreen(game, ScreenPlaying);
 }
 
 }  // namespace
@@ -105,8 +94,11 @@ int runPlayMode(GLFWwindow* window) {
   SoundPlayer speaker;
   printBanner(stdout);
 
-  openStartWorld(game);
-  NoScreens screens;
+  ImGuiScreens screens(input, cameraMatrix);
+  // The GLFW back end only lends the clipboard and the cursor shapes: input reaches the
+  // UI through the InputRecord like every other driver's.
+  ImGui_ImplGlfw_InitForVulkan(window, false);
+  screens.platformFrame = [] { ImGui_ImplGlfw_NewFrame(); };
   for (;;) {
     pollWindow(window, input);
     if (input.closeRequested) break;
@@ -127,5 +119,6 @@ int runPlayMode(GLFWwindow* window) {
   game.meshScheduler.stop();
   game.renderer = &game.noRenderer;
   renderer.shutdown();
+  ImGui_ImplGlfw_Shutdown();
   return 0;
 }

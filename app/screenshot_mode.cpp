@@ -7,10 +7,14 @@
 #include <filesystem>
 #include <glm/gtc/matrix_transform.hpp>
 
+#include "app/frame_loop.h"
+#include "game/game.h"
+#include "game/lifecycle.h"
 #include "game/spawn_point.h"
 #include "platform/program_folder.h"
 #include "platform/version.h"
 #include "render/vulkan_renderer.h"
+#include "ui/imgui_screens.h"
 #include "world/block_registry.h"
 #include "world/chunk_mesh.h"
 #include "world/mesh_scheduler.h"
@@ -48,12 +52,63 @@ std::string describeScene(const glm::vec3& eye, const std::string& software) {
   return text;
 }
 
+bool isMenuScene(const std::string& scene) {
+  return scene == "main" || scene == "worlds" || scene == "multiplayer";
+}
+
+// The main menu on one of its pages, without a world, over the menu sky. Prints where
+// the "Singleplayer" or page heading label was drawn, for the checks of the picture.
+bool captureMenuScene(GLFWwindow* window, VulkanRenderer& renderer, const std::string& scene,
+                      const std::string& path) {
+  Game game;
+  game.renderer = &renderer;
+  refreshWorldList(game);
+  game.menu.page = scene == "worlds"        ? MenuPageWorlds
+                   : scene == "multiplayer" ? MenuPageMultiplayer
+                                            : MenuPageMain;
+  InputRecord input;
+  glfwGetFramebufferSize(window, &input.framebufferWidth, &input.framebufferHeight);
+  ImGuiScreens screens(input, cameraMatrix);
+  screens.ui().recordWidgets = true;
+  renderer.setLighting(1.0f, 128.0f, sunDirection(game.environment.timeOfDay));
+  const float aspect = input.framebufferHeight < 1
+                           ? 16.0f / 9.0f
+                           : static_cast<float>(input.framebufferWidth) / input.framebufferHeight;
+  const glm::mat4 camera = cameraMatrix(game, aspect);
+  const std::vector<EntityInstance> none;
+  game.frame.dt = 1.0f / 60.0f;
+  for (int frame = 0; frame < 2; ++frame) {
+    screens.draw(game);
+    renderer.drawFrame(camera, game.player.position, none, none);
+  }
+  screens.draw(game);
+  for (const char* label : {"Singleplayer", "Play Selected", "Join Server"}) {
+    const auto found = screens.ui().widgets.find(label);
+    if (found == screens.ui().widgets.end()) continue;
+    const WidgetRect& r = found->second;
+    std::printf("screenshot: label %s at %d %d %d %d\n", label, static_cast<int>(r.min.x),
+                static_cast<int>(r.min.y), static_cast<int>(r.max.x - r.min.x),
+                static_cast<int>(r.max.y - r.min.y));
+  }
+  const std::string software = std::string("Orvane ") + kVersionText;
+  const bool written = renderer.captureFrame(camera, game.player.position, none, none, path,
+                                             CaptureInfo{software, software + "\nMain menu"});
+  game.meshScheduler.stop();
+  game.renderer = &game.noRenderer;
+  return written;
+}
+
 }  // namespace
 
 int runScreenshotMode(GLFWwindow* window, const LaunchOptions& options) {
   const std::string path = outputPath(options.screenshotPath);
   VulkanRenderer renderer;
   if (!renderer.init(window, true)) return 1;
+  if (isMenuScene(options.screenshotScene)) {
+    const bool written = captureMenuScene(window, renderer, options.screenshotScene, path);
+    renderer.shutdown();
+    return written ? 0 : 1;
+  }
   for (size_t id = 0; id < blockCount(); ++id) {
     renderer.setModelMesh(static_cast<int>(3 + id), buildBlockItemMesh(static_cast<BlockId>(id)));
   }

@@ -25,6 +25,17 @@ struct EntityInstance {
 };
 static_assert(sizeof(EntityInstance) == 32, "EntityInstance is uploaded as 32-byte records");
 
+// What the renderer tells the debug overlay.
+struct RendererStats {
+  int drawnChunks = 0;      // chunk meshes drawn by the last scene pass
+  size_t chunkMeshes = 0;   // chunk meshes held, both kinds
+  uint64_t triangles = 0;   // over all opaque chunk meshes
+  std::string gpuName;      // empty without a device
+  uint32_t apiVersion = 0;  // Vulkan version word
+  uint32_t width = 0, height = 0;
+  int refreshRate = 0;  // Hz of the window's monitor; 0 when unknown
+};
+
 class Renderer {
  public:
   // Shuts down, then frees the object.
@@ -53,6 +64,14 @@ class Renderer {
   virtual void onFramebufferResized() = 0;
   // Starts a user-interface frame.
   virtual void beginUiFrame() = 0;
+  // The UI texture handle of a block texture layer; null when out of range or when the
+  // renderer draws no pictures.
+  virtual void* uiTextureForLayer(int layer) const {
+    (void)layer;
+    return nullptr;
+  }
+  // Counters and device facts for the debug overlay.
+  virtual RendererStats stats() const { return {}; }
   // Records, submits and presents one frame.
   virtual void drawFrame(const glm::mat4& viewProjection, glm::vec3 cameraPosition,
                          const std::vector<EntityInstance>& entities,

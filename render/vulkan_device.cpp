@@ -73,6 +73,7 @@ bool VulkanRenderer::init(GLFWwindow* window, bool vsync) {
     createSceneDescriptors();
     createBlockPipelines();
     createPostPipelines();
+    createUi();
     createFrameSlots();
   } catch (const std::exception& error) {
     std::fprintf(stderr, "vulkan: init failed: %s\n", error.what());
@@ -376,6 +377,7 @@ void VulkanRenderer::destroyAll() {
   if (device_ != VK_NULL_HANDLE) {
     vkDeviceWaitIdle(device_);
     destroyAllMeshes();
+    destroyUi();
     if (captureBuffer_ != VK_NULL_HANDLE) {
       allocator_->destroyBuffer(captureBuffer_, captureAllocation_);
       captureBuffer_ = VK_NULL_HANDLE;

@@ -171,7 +171,8 @@ void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
   push[3] = visual_.saturation;
   recordPostPass(cmd, compositeTarget_, pipelineComposite_, push);
 
-  // 9. Final pass into the swapchain image.
+  // 9. Final pass into the swapchain image, with the UI on top.
+  prepareUi(cmd);
   const VkImage image = swapchainImages_[imageIndex];
   VkImageLayout& layout = swapchainLayouts_[imageIndex];
   transition(cmd, image, layout, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
@@ -204,6 +205,7 @@ void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
   vkCmdPushConstants(cmd, postPipelineLayout_,
                      VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, 0, 64, push.data());
   vkCmdDraw(cmd, 3, 1, 0, 0);
+  recordUi(cmd);
   cmdEndRendering_(cmd);
 
   // 10. Screenshot copy, then hand the image to presentation.

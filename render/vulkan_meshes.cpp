@@ -137,4 +137,3 @@ void VulkanRenderer::setRenderToggles(bool shadows, bool postProcessing) {
   postProcessingOn_ = postProcessing;
 }
 
-void VulkanRenderer::beginUiFrame() {}

@@ -116,7 +116,7 @@ VkPipeline VulkanRenderer::createPipeline(VkPipelineLayout layout, VkShaderModul
                                           const char* vertexEntry, VkShaderModule fragment,
                                           const char* fragmentEntry, bool chunkVertices,
                                           VkFormat colourFormat, bool depthTest, bool depthWrite,
-                                          bool alphaBlend) {
+                                          bool alphaBlend, bool uiVertices) {
   VkPipelineShaderStageCreateInfo stages[2] = {
       {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO},
       {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO}};
@@ -135,6 +135,13 @@ VkPipeline VulkanRenderer::createPipeline(VkPipelineLayout layout, VkShaderModul
       {2, 0, VK_FORMAT_R32_SFLOAT, 20},
       {3, 0, VK_FORMAT_R32_UINT, 24},
   };
+  // UI vertices: position, uv, RGBA8 colour (20 bytes).
+  const VkVertexInputBindingDescription uiBinding{0, 20, VK_VERTEX_INPUT_RATE_VERTEX};
+  const VkVertexInputAttributeDescription uiAttributes[3] = {
+      {0, 0, VK_FORMAT_R32G32_SFLOAT, 0},
+      {1, 0, VK_FORMAT_R32G32_SFLOAT, 8},
+      {2, 0, VK_FORMAT_R8G8B8A8_UNORM, 16},
+  };
   VkPipelineVertexInputStateCreateInfo vertexInput{
       VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO};
   if (chunkVertices) {
@@ -142,6 +149,11 @@ VkPipeline VulkanRenderer::createPipeline(VkPipelineLayout layout, VkShaderModul
     vertexInput.pVertexBindingDescriptions = &binding;
     vertexInput.vertexAttributeDescriptionCount = 4;
     vertexInput.pVertexAttributeDescriptions = attributes;
+  } else if (uiVertices) {
+    vertexInput.vertexBindingDescriptionCount = 1;
+    vertexInput.pVertexBindingDescriptions = &uiBinding;
+    vertexInput.vertexAttributeDescriptionCount = 3;
+    vertexInput.pVertexAttributeDescriptions = uiAttributes;
   }
   VkPipelineInputAssemblyStateCreateInfo assembly{
       VK_STRUCTURE_TYPE_PIPELINE_INPUT_ASSEMBLY_STATE_CREATE_INFO};

@@ -77,6 +77,8 @@ class VulkanRenderer : public Renderer {
   void setRenderToggles(bool shadows, bool postProcessing) override;
   void onFramebufferResized() override;
   void beginUiFrame() override;
+  void* uiTextureForLayer(int layer) const override;
+  RendererStats stats() const override;
   void drawFrame(const glm::mat4& viewProjection, glm::vec3 cameraPosition,
                  const std::vector<EntityInstance>& entities,
                  const std::vector<EntityInstance>& particles) override;
@@ -143,8 +145,17 @@ class VulkanRenderer : public Renderer {
   void writePostSet();
   VkPipeline createPipeline(VkPipelineLayout layout, VkShaderModule vertex, const char* vertexEntry,
                             VkShaderModule fragment, const char* fragmentEntry, bool chunkVertices,
-                            VkFormat colourFormat, bool depthTest, bool depthWrite,
-                            bool alphaBlend);
+                            VkFormat colourFormat, bool depthTest, bool depthWrite, bool alphaBlend,
+                            bool uiVertices = false);
+
+  // vulkan_ui.cpp
+  void createUi();
+  void destroyUi();
+  void uploadUiFont(VkCommandBuffer cmd);
+  // Before the final pass: a new font atlas and this frame's UI vertices and indices.
+  void prepareUi(VkCommandBuffer cmd);
+  // Inside the final pass: the UI draw lists over the picture.
+  void recordUi(VkCommandBuffer cmd);
 
   // vulkan_frame.cpp
   void recordFrame(VkCommandBuffer cmd, uint32_t imageIndex, const glm::mat4& viewProjection,
@@ -237,6 +248,29 @@ class VulkanRenderer : public Renderer {
   glm::vec3 sunDirection_{0.0f, 1.0f, 0.0f};
   bool shadowsOn_ = true, postProcessingOn_ = true;
   VisualSettings visual_;
+
+  // User interface: one pipeline, the font atlas, one descriptor set per block texture
+  // layer (item icons), and per frame slot one host-visible buffer of vertices then indices.
+  struct UiBuffer {
+    VkBuffer buffer = VK_NULL_HANDLE;
+    GpuAllocation allocation;
+    VkDeviceSize size = 0;
+  };
+  VkDescriptorSetLayout uiSetLayout_ = VK_NULL_HANDLE;
+  VkDescriptorPool uiPool_ = VK_NULL_HANDLE;
+  VkPipelineLayout uiPipelineLayout_ = VK_NULL_HANDLE;
+  VkPipeline uiPipeline_ = VK_NULL_HANDLE;
+  VkSampler uiFontSampler_ = VK_NULL_HANDLE;
+  VkImage uiFontImage_ = VK_NULL_HANDLE;
+  GpuAllocation uiFontAllocation_;
+  VkImageView uiFontView_ = VK_NULL_HANDLE;
+  VkDescriptorSet uiFontSet_ = VK_NULL_HANDLE;
+  VkBuffer uiStaging_ = VK_NULL_HANDLE;  // the last font upload; freed a frame later
+  GpuAllocation uiStagingAllocation_;
+  std::vector<VkDescriptorSet> uiLayerSets_;
+  std::array<UiBuffer, 2> uiBuffers_{};
+  VkDeviceSize uiIndexOffset_ = 0;
+  bool uiPrepared_ = false;  // this frame has UI geometry to draw
 
   // Screenshot: present while a capture is pending.
   VkBuffer captureBuffer_ = VK_NULL_HANDLE;

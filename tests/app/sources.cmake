@@ -2,6 +2,7 @@ target_sources(orvane_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/launch_test.cpp)
 if(ORVANE_APP)
   target_sources(orvane_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/sounds_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/game_session_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/menu_session_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/multiplayer_session_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/server_test.cpp)
   # The server tests start the real executable.

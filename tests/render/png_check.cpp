@@ -5,7 +5,11 @@
 //                                 picture: at least 40 sampled colours and a luma range of
 //                                 at least 60.
 //   orvane_png_check make FILE W H  writes a W x H PNG of a colour ramp.
+//   orvane_png_check region FILE X Y W H  prints the distinct colours and the light
+//                                 ("ink", luma of 150 and more) pixels of a rectangle:
+//                                 how much lettering a label shows.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -58,6 +62,32 @@ int check(const char* path) {
   return 0;
 }
 
+int region(const char* path, int x0, int y0, int w, int h) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return fail("cannot open the file");
+  const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
+  const auto chunks = parsePng(file);
+  if (chunks.size() != 7 || chunks[0].type != "IHDR" || chunks[5].type != "IDAT") {
+    return fail("not a screenshot");
+  }
+  const int width = static_cast<int>(readBe32(&chunks[0].data[0]));
+  const int height = static_cast<int>(readBe32(&chunks[0].data[4]));
+  const size_t rowBytes = size_t(width) * 3 + 1;
+  const auto raw = inflateIdat(chunks[5].data, rowBytes * height);
+  if (raw.size() != rowBytes * height) return fail("image data does not inflate to the size");
+  std::set<uint32_t> colours;
+  int ink = 0;
+  for (int y = std::max(y0, 0); y < std::min(y0 + h, height); ++y) {
+    for (int x = std::max(x0, 0); x < std::min(x0 + w, width); ++x) {
+      const uint8_t* p = &raw[y * rowBytes + 1 + x * 3];
+      colours.insert(uint32_t{p[0]} << 16 | p[1] << 8 | p[2]);
+      if (((54 * p[0] + 183 * p[1] + 19 * p[2]) >> 8) >= 150) ink += 1;
+    }
+  }
+  std::printf("png_check: region colors=%zu ink=%d\n", colours.size(), ink);
+  return 0;
+}
+
 int make(const char* path, uint32_t width, uint32_t height) {
   std::vector<uint8_t> rgba(size_t{width} * height * 4);
   for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<uint8_t>(i * 7);
@@ -78,6 +108,12 @@ int main(int argc, char** argv) {
     return make(argv[2], static_cast<uint32_t>(std::atoi(argv[3])),
                 static_cast<uint32_t>(std::atoi(argv[4])));
   }
-  std::fprintf(stderr, "usage: orvane_png_check check FILE | make FILE WIDTH HEIGHT\n");
+  if (command == "region" && argc == 7) {
+    return region(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
+                  std::atoi(argv[6]));
+  }
+  std::fprintf(
+      stderr,
+      "usage: orvane_png_check check FILE | make FILE WIDTH HEIGHT | region FILE X Y W H\n");
   return 2;
 }

@@ -18,4 +18,10 @@ if(ORVANE_APP)
     # xvfb-run -a can race for a display number when started side by side.
     set_tests_properties(display.screenshot_${case} PROPERTIES LABELS display RESOURCE_LOCK xvfb)
   endforeach()
+  foreach(scene main worlds multiplayer)
+    add_test(NAME display.menu_${scene}
+      COMMAND ${CMAKE_CURRENT_LIST_DIR}/menu_display.sh ${scene} $<TARGET_FILE:orvane>
+              $<TARGET_FILE:orvane_png_check>)
+    set_tests_properties(display.menu_${scene} PROPERTIES LABELS display RESOURCE_LOCK xvfb)
+  endforeach()
 endif()

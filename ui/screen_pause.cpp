@@ -1,0 +1,104 @@
+// The pause menu with its settings, and the death screen.
+
+#include <imgui.h>
+
+#include <cmath>
+
+#include "game/lifecycle.h"
+#include "platform/version.h"
+#include "ui/screens.h"
+#include "ui/translations.h"
+#include "ui/ui_widgets.h"
+#include "world/village.h"
+
+namespace {
+
+void gameLines(const Game& game) {
+  ImGui::TextUnformatted(trf("Orvane %s", kVersionText).c_str());
+  if (!game.worldName.empty()) {
+    ImGui::TextUnformatted(trf("%s  -  seed %u", game.worldName.c_str(), game.seed).c_str());
+  } else {
+    ImGui::TextUnformatted(trf("Multiplayer  -  seed %u", game.seed).c_str());
+  }
+  if (game.net.role != NetOffline) {
+    const int rtt = game.net.session ? game.net.session->roundTripMs() : 0;
+    const int players = static_cast<int>(game.entities.remotePlayers.size()) + 1;
+    ImGui::TextUnformatted(trf("%s  -  %d ms  -  %d player(s)",
+                               tr(game.net.role == NetHost ? "Hosting" : "Connected"), rtt, players)
+                               .c_str());
+  }
+}
+
+void settingsSection(Game& game) {
+  if (!ImGui::CollapsingHeader((std::string(tr("Settings")) + "##settings").c_str())) return;
+  Settings& settings = game.settings;
+  ImGui::SliderFloat((std::string(tr("Mouse sensitivity")) + "##sensitivity").c_str(),
+                     &settings.mouseSensitivity, 0.03f, 0.30f, "%.2f");
+  ImGui::SliderFloat((std::string(tr("Field of view")) + "##fov").c_str(), &settings.fieldOfView,
+                     55.0f, 100.0f, "%.0f");
+  if (ImGui::SliderInt((std::string(tr("Render distance")) + "##render").c_str(),
+                       &settings.renderDistance, 4, 12)) {
+    game.meshScheduler.setRenderDistance(settings.renderDistance);
+  }
+  recordWidget("Render distance");
+  languageCombo();
+  ImGui::Checkbox((std::string(tr("Shadows")) + "##shadows").c_str(), &settings.shadows);
+  ImGui::Checkbox((std::string(tr("Post-processing")) + "##post").c_str(),
+                  &settings.postProcessing);
+  folderButtons(26.0f);
+}
+
+void helpLines(const Game& game) {
+  for (const char* line : {"WASD move, Space jump, Ctrl sprint", "1-9 / wheel block, E inventory",
+                           "Double-tap Space (or F) to fly, F4 spectator, F3 debug",
+                           "Esc resume, / or ^ commands", "Right-click a villager to trade"}) {
+    ImGui::TextDisabled("%s", tr(line));
+  }
+  if (game.world) {
+    const glm::vec3 p = game.player.position;
+    const auto villages = villagesNear(*game.world, std::floor(p.x), std::floor(p.z), 640.0f);
+    ImGui::TextDisabled(
+        "%s", trf("Villages within 640 blocks: %d", static_cast<int>(villages.size())).c_str());
+  }
+}
+
+}  // namespace
+
+PauseAction drawPauseMenu(Game& game) {
+  PauseAction action = PauseAction::None;
+  beginMenuWindow("##pause", 400.0f);
+  titleText("Paused", 1.5f);
+  gameLines(game);
+  ImGui::Spacing();
+  const bool multiplayer = game.net.role != NetOffline;
+  if (wideButton("Resume", 28.0f)) action = PauseAction::Resume;
+  if (game.net.role != NetClient && wideButton("Save", 28.0f)) action = PauseAction::Save;
+  if (wideButton(multiplayer ? "Disconnect to Menu" : "Save and Quit to Menu", 28.0f)) {
+    action = PauseAction::SaveAndQuit;
+  }
+  if (wideButton("Quit to Desktop", 28.0f)) action = PauseAction::QuitToDesktop;
+  settingsSection(game);
+  ImGui::Separator();
+  helpLines(game);
+  ImGui::End();
+  return action;
+}
+
+DeathAction drawDeathScreen(Game& game) {
+  DeathAction action = DeathAction::None;
+  dimDisplay(160);
+  beginMenuWindow("##death", 380.0f);
+  titleText("You died", 1.7f);
+  const glm::vec3 p = game.player.position;
+  ImGui::TextUnformatted(trf("Seed %u   Block %d %d %d", game.seed,
+                             static_cast<int>(std::floor(p.x)), static_cast<int>(std::floor(p.y)),
+                             static_cast<int>(std::floor(p.z)))
+                             .c_str());
+  if (wideButton("Respawn", 38.0f)) action = DeathAction::Respawn;
+  if (wideButton("Quit to Menu", 38.0f)) action = DeathAction::QuitToMenu;
+  ImGui::PushTextWrapPos(0.0f);
+  ImGui::TextDisabled("%s", tr("The world is unchanged; save from the pause menu."));
+  ImGui::PopTextWrapPos();
+  ImGui::End();
+  return action;
+}
