@@ -433,6 +433,8 @@ void setLighting(Game& game, Renderer& renderer) {
   renderer.setLighting(light.daylight, light.fogDistance, light.sunDirection);
 }
 
+}  // namespace
+
 std::vector<EntityInstance> particleInstances(const std::vector<Particle>& particles) {
   std::vector<EntityInstance> out;
   out.reserve(particles.size());
@@ -448,6 +450,39 @@ std::vector<EntityInstance> particleInstances(const std::vector<Particle>& parti
   return out;
 }
 
+std::vector<EntityInstance> entityInstances(const Game& game) {
+  if (!game.world) return {};
+  std::vector<AvatarPose> avatars;
+  for (const RemotePlayer& r : game.entities.remotePlayers) {
+    if (r.hasState) avatars.push_back({{r.shownX, r.shownY, r.shownZ}, r.yaw});
+  }
+  return buildEntityDrawList(game.entities.drops, game.entities.mobs, avatars);
+}
+
+std::string captureDescription(const Game& game, const std::string& software) {
+  char text[512];
+  if (game.screen == ScreenMainMenu || !game.world) {
+    static const char* const kPages[] = {"main menu", "world list", "multiplayer menu", "connecting"};
+    std::snprintf(text, sizeof text, "%s\nScreen: %s", software.c_str(),
+                  kPages[std::clamp(game.menu.page, 0, 3)]);
+    return text;
+  }
+  const float h = std::fmod(game.environment.timeOfDay * 24.0f + 6.0f, 24.0f);
+  const int hours = static_cast<int>(std::floor(h));
+  const int minutes = static_cast<int>(std::floor((h - static_cast<float>(hours)) * 60.0f));
+  static const char* const kWeather[] = {"Clear", "Rain", "Snow"};
+  const glm::vec3 p = game.player.position;
+  std::snprintf(text, sizeof text,
+                "%s\nWorld: %s\nSeed: %u\nPosition: %.2f, %.2f, %.2f\nIn-game time: %02d:%02d\n"
+                "Weather: %s\nGame mode: %s",
+                software.c_str(), game.worldName.empty() ? "(multiplayer)" : game.worldName.c_str(),
+                game.seed, p.x, p.y, p.z, hours, minutes, kWeather[std::min<int>(game.environment.weather, 2)],
+                gameModeName(game.player.gameMode));
+  return text;
+}
+
+namespace {
+
 std::string screenshotPath() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -458,13 +493,7 @@ std::string screenshotPath() {
 }
 
 void drawScene(Game& game, Renderer& renderer, const glm::mat4& camera) {
-  std::vector<AvatarPose> avatars;
-  for (const RemotePlayer& r : game.entities.remotePlayers) {
-    if (r.hasState) avatars.push_back({{r.shownX, r.shownY, r.shownZ}, r.yaw});
-  }
-  const std::vector<EntityInstance> entities =
-      game.world ? buildEntityDrawList(game.entities.drops, game.entities.mobs, avatars)
-                 : std::vector<EntityInstance>{};
+  const std::vector<EntityInstance> entities = entityInstances(game);
   const std::vector<EntityInstance> particles = particleInstances(game.entities.particles);
   if (!game.flags.screenshotRequested) {
     renderer.drawFrame(camera, game.player.position, entities, particles);
@@ -474,7 +503,7 @@ void drawScene(Game& game, Renderer& renderer, const glm::mat4& camera) {
   const std::string path = screenshotPath();
   const std::string software = std::string("Orvane ") + kVersionText;
   if (renderer.captureFrame(camera, game.player.position, entities, particles, path,
-                            CaptureInfo{software, {}})) {
+                            CaptureInfo{software, captureDescription(game, software)})) {
     addMessagef(game, "Screenshot saved: %s", path.c_str());
   } else {
     addMessagef(game, "Could not save screenshot %s", path.c_str());

@@ -3,13 +3,16 @@
 // renderer and the screens. The interactive window, the scripted modes and the tests
 // all drive this same pass.
 
+#include <string>
+#include <vector>
+
 #include <glm/glm.hpp>
 
 #include "app/input.h"
 #include "app/screen_actions.h"
 #include "game/game.h"
+#include "render/renderer.h"
 
-class Renderer;
 
 // What a pass did, for its driver.
 struct PassResult {
@@ -24,6 +27,14 @@ PassResult runFramePass(Game& game, InputRecord& input, double now, Renderer& re
 
 // The camera matrix for the eye, the view direction and the current field of view.
 glm::mat4 cameraMatrix(const Game& game, float aspect);
+
+// What the renderer draws besides the chunks: drops, mobs and remote players; particles.
+std::vector<EntityInstance> entityInstances(const Game& game);
+std::vector<EntityInstance> particleInstances(const std::vector<Particle>& particles);
+
+// The description a screenshot carries: the world, seed, position, time, weather and mode
+// in a game, the menu's page outside one.
+std::string captureDescription(const Game& game, const std::string& software);
 
 // The simulation steps alone (hotbar keys to the mesh scheduler), as the pass runs them
 // while playing; for benchmarks and tests that drive the world without drawing.

@@ -1,0 +1,29 @@
+#pragma once
+// The scripted scenes of "--screenshot": where the camera stands and what state the game
+// is put in. A scene name is one or more words joined by '+' (or ',', ' '): the first
+// picks the camera set-up, and every word that names a modifier applies it, in the
+// modifiers' fixed order ("survival" is both a camera set-up and a modifier).
+
+#include <string>
+
+#include <glm/glm.hpp>
+
+#include "game/game.h"
+
+// The menu scenes: "main", "worlds" and "multiplayer".
+bool isMenuScene(const std::string& scene);
+
+struct SceneCamera {
+  glm::vec3 eye{0.0f};
+  glm::vec3 target{0.0f};
+};
+
+// Starts the "Screenshot" world and sets the scene up. The player's eye, yaw and pitch
+// are put on the camera, so the game's own camera matrix shows the scene.
+SceneCamera setUpScene(Game& game, const std::string& scene);
+
+// The debug overlay shows in every in-game scene except "inventory" and "village".
+bool sceneShowsDebugOverlay(const std::string& scene);
+
+// Yaw and pitch (degrees) that look from `eye` at `target`.
+void lookAt(Player& player, glm::vec3 eye, glm::vec3 target);
