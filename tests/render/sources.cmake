@@ -11,6 +11,9 @@ if(ORVANE_APP)
   add_executable(orvane_png_check ${CMAKE_CURRENT_LIST_DIR}/png_check.cpp)
   orvane_target_defaults(orvane_png_check)
   target_link_libraries(orvane_png_check PRIVATE orvane_render PkgConfig::ZLIB)
+  add_test(NAME display.scenes
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/scene_display.sh $<TARGET_FILE:orvane> $<TARGET_FILE:orvane_png_check>)
+  set_tests_properties(display.scenes PROPERTIES LABELS display RESOURCE_LOCK xvfb)
   foreach(case scene badpacks nodevice unwritable)
     add_test(NAME display.screenshot_${case}
       COMMAND ${CMAKE_CURRENT_LIST_DIR}/screenshot_display.sh ${case} $<TARGET_FILE:orvane>
