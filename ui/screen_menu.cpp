@@ -144,6 +144,10 @@ MenuAction connectingPage(Game& game) {
     messageLine(menu);
   }
   ImGui::TextUnformatted(trf("Address: %s", menu.address.c_str()).c_str());
+  if (game.world) {  // the world is arriving: how much of it so far
+    ImGui::TextUnformatted(
+        trf("World entries received: %d", static_cast<int>(game.net.downloadedEntries)).c_str());
+  }
   return wideButton("Cancel", 32.0f) ? MenuAction::CancelConnecting : MenuAction::None;
 }
 

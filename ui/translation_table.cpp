@@ -268,8 +268,9 @@ const TranslationPair kTranslationTable[] = {
     {"Connection rejected", "连接被拒绝"},
     {"Host closed the connection", "主机关闭了连接"},
     {"The host is full", "主机已满"},
+    {"World entries received: %d", "已接收的世界条目：%d"},
 };
 
-static_assert(std::size(kTranslationTable) == 219, "the translation table has 219 rows");
+static_assert(std::size(kTranslationTable) == 220, "the translation table has 220 rows");
 
 const std::size_t kTranslationTableSize = std::size(kTranslationTable);

@@ -70,6 +70,7 @@ TEST(MultiplayerSession, JoinEditPickUpChatLeaveAndRejoin) {
   EXPECT_TRUE(p.host.logged("Guest joined the game"));
   client.world->ensureColumnsAround(1049, 49, 0);
   EXPECT_EQ(client.world->edits().blocks.size(), host.world->edits().blocks.size());
+  EXPECT_EQ(client.net.downloadedEntries, host.world->edits().blocks.size());
   EXPECT_EQ(client.world->getBlock(1049, 41, 49), kBlockBricks);
 
   // The host's edits and creatures reach the client.
