@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "bench/bench_crowd.h"
+
 #include "app/server_mode.h"
 #include "game/lifecycle.h"
 #include "game/net_sync.h"
@@ -57,19 +59,7 @@ void BM_ServerPass(benchmark::State& state) {
     return;
   }
   Game& game = server.game;
-  std::vector<Mob>& mobs = game.entities.mobs;
-  for (uint32_t extra = 1; mobs.size() < 200 && extra < 400; ++extra) {
-    auto more = spawnMobsAround(*game.world, 20261018 + extra, 14, game.spawnPoint);
-    mobs.insert(mobs.end(), more.begin(), more.end());
-  }
-  mobs.resize(std::min<size_t>(mobs.size(), 200));
-  for (int i = 0; i < 100; ++i) {
-    spawnDrop(game.entities.drops,
-              game.spawnPoint + glm::vec3(static_cast<float>(i % 10) * 2.0f - 10.0f, 0.0f,
-                                          static_cast<float>(i / 10) * 2.0f - 10.0f),
-              kBlockDirt, 1);
-  }
-  assignEntityIds(game);
+  populateCrowd(game, 200, 100);
   int pass = 0;
   for (auto _ : state) {
     serverPass(game, 0.05f);
@@ -81,7 +71,7 @@ void BM_ServerPass(benchmark::State& state) {
     }
   }
   state.counters["players"] = static_cast<double>(game.entities.remotePlayers.size());
-  state.counters["mobs"] = static_cast<double>(mobs.size());
+  state.counters["mobs"] = static_cast<double>(game.entities.mobs.size());
 }
 BENCHMARK(BM_ServerPass)->Unit(benchmark::kMicrosecond);
 

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "bench/bench_crowd.h"
+
 #include "game/lifecycle.h"
 #include "game/net_sync.h"
 
@@ -31,19 +33,7 @@ void BM_HostSyncEightClients(benchmark::State& state) {
     syncNetwork(host, 1.0f / 60.0f);
     for (auto& c : clients) c->update(), c->takeEvents();
   }
-  std::vector<Mob>& mobs = host.entities.mobs;
-  for (uint32_t extra = 1; mobs.size() < 200 && extra < 400; ++extra) {
-    auto more = spawnMobsAround(*host.world, 20261018 + extra, 14, host.spawnPoint);
-    mobs.insert(mobs.end(), more.begin(), more.end());
-  }
-  mobs.resize(std::min<size_t>(mobs.size(), 200));
-  for (int i = 0; i < 100; ++i) {
-    spawnDrop(host.entities.drops,
-              host.spawnPoint + glm::vec3(static_cast<float>(i % 10) * 2.0f - 10.0f, 0.0f,
-                                          static_cast<float>(i / 10) * 2.0f - 10.0f),
-              kBlockDirt, 1);
-  }
-  assignEntityIds(host);
+  populateCrowd(host, 200, 100);
   int frame = 0;
   for (auto _ : state) {
     syncNetwork(host, 1.0f / 60.0f);
@@ -54,7 +44,7 @@ void BM_HostSyncEightClients(benchmark::State& state) {
     }
   }
   state.counters["clients"] = static_cast<double>(host.entities.remotePlayers.size());
-  state.counters["mobs"] = static_cast<double>(mobs.size());
+  state.counters["mobs"] = static_cast<double>(host.entities.mobs.size());
 }
 BENCHMARK(BM_HostSyncEightClients)->Unit(benchmark::kMicrosecond);
 
