@@ -96,10 +96,9 @@ TEST_F(ExampleMods, ProtectCancelsBreakingInsideItsAreaAndKeepsCounts) {
   EXPECT_TRUE(manager.fireBlockPlace(0, 30, 0, "orvane:planks", 2, "Alex"));
   manager.firePlayerJoin(7, "Bea");
   EXPECT_EQ(context.messages,
-            (std::vector<std::string>{"Alex: this area is protected",
-                                      "Alex: this area is protected",
-                                      "Alex: this area is protected",
-                                      "Welcome, Bea! The spawn area is protected."}));
+            (std::vector<std::string>{
+                "Alex: this area is protected", "Alex: this area is protected",
+                "Alex: this area is protected", "Welcome, Bea! The spawn area is protected."}));
   const fs::path counts = folder.path() / "protect" / "counts.txt";
   EXPECT_EQ(readText(counts), "blocked=3\nallowed=3\njoins=1\n");
 
@@ -139,8 +138,8 @@ TEST(ModdingGuide, EveryLuaSnippetRunsAsAMod) {
     const fs::path modsFolder = root.path() / name;
     fs::create_directories(modsFolder);
     std::string error;
-    ASSERT_TRUE(writeZip((modsFolder / (name + ".mod.orvac")).string(), {{"main.lua", text}},
-                         error));
+    ASSERT_TRUE(
+        writeZip((modsFolder / (name + ".mod.orvac")).string(), {{"main.lua", text}}, error));
     TestModContext context;
     context.printLog = false;
     ModManager manager;

@@ -48,9 +48,9 @@ TEST(ExamplePack, VisualSettingsNameKnownKeysWithNumbers) {
   std::ifstream in(kPacks / "autumn" / "visual.json");
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const std::set<std::string> known = {
-      "fog_start", "exposure", "saturation",    "ambient",  "water",         "shadow_strength",
-      "shadow_distance", "bloom", "bloom_threshold", "ssao", "auto_exposure", "exposure_bias",
-      "fxaa"};
+      "fog_start",       "exposure",        "saturation", "ambient",         "water",
+      "shadow_strength", "shadow_distance", "bloom",      "bloom_threshold", "ssao",
+      "auto_exposure",   "exposure_bias",   "fxaa"};
   const std::regex pair("\"([^\"]*)\"\\s*:\\s*([^,}\\s]*)");
   int pairs = 0;
   for (std::sregex_iterator it(text.begin(), text.end(), pair), end; it != end; ++it, ++pairs) {
