@@ -22,7 +22,7 @@ bool GameModContext::getBlock(int32_t x, int32_t y, int32_t z, std::string& id) 
 
 bool GameModContext::setBlock(int32_t x, int32_t y, int32_t z, const std::string& id) {
   const BlockId block = findBlock(id);
-  if (!game_.world || block == kNoBlock) return false;
+  if (!game_.world || block == kNoBlock || !insideWorld(x, y, z)) return false;
   game_.world->setBlock(x, y, z, block);
   return true;
 }

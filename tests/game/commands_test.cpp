@@ -7,6 +7,7 @@
 #include "../support/recording_renderer.h"
 #include "game/commands.h"
 #include "game/environment.h"
+#include "game/game_mod_context.h"
 #include "game/lifecycle.h"
 
 namespace {
@@ -161,4 +162,19 @@ TEST(Commands, TabCompletion) {
   EXPECT_EQ(completeCommand("/xyz"), "/xyz");
   EXPECT_EQ(completeCommand("/tp 1"), "/tp 1");
   EXPECT_EQ(completeCommand("he"), "he");
+}
+
+// Mods edit the world through the game's context: a cell outside the world is refused
+// (the world ignores it, so answering true would tell the mod a lie).
+TEST(Commands, ModContextSetsBlocksOnlyInsideTheWorld) {
+  CommandWorld w;
+  ModContext& mods = *w.game.modContext;
+  EXPECT_TRUE(mods.setBlock(3, 63, 4, "bricks"));
+  std::string id;
+  EXPECT_TRUE(mods.getBlock(3, 63, 4, id));
+  EXPECT_EQ(id, "orvane:bricks");
+  EXPECT_FALSE(mods.setBlock(3, 64, 4, "bricks"));
+  EXPECT_FALSE(mods.setBlock(3, -1, 4, "bricks"));
+  EXPECT_FALSE(mods.getBlock(3, 64, 4, id));
+  EXPECT_FALSE(mods.setBlock(3, 10, 4, "no_such_block"));
 }

@@ -1,4 +1,5 @@
 target_sources(orvane_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/example_pack_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/png_writer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/range_allocator_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scene_math_test.cpp
