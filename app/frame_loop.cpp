@@ -537,6 +537,14 @@ glm::mat4 cameraMatrix(const Game& game, float aspect) {
   return projection * view;
 }
 
+void advanceHostWorld(Game& game, float dt) {
+  advanceTimeOfDay(game, dt);
+  advanceWeather(game, dt);
+  game.world->tick(dt);
+  tickMods(game, dt);
+  advanceCreatures(game, dt);
+}
+
 void simulate(Game& game, const InputRecord& input, float dt) {
   selectHotbar(game, input);
   const MovementInput move = movementWish(game, input);
@@ -584,7 +592,13 @@ PassResult runFramePass(Game& game, InputRecord& input, double now, Renderer& re
   applyCharacters(game, input);
 
   handleKeys(game, input, dt);
-  if (playingFree(game) && game.world) simulate(game, input, dt);
+  if (playingFree(game) && game.world) {
+    simulate(game, input, dt);
+  } else if (game.net.role == NetHost && game.world && game.screen != ScreenMainMenu) {
+    // The players who joined go on while this one pauses, chats or looks at the inventory.
+    advanceHostWorld(game, dt);
+    remeshDirtyChunks(game);
+  }
   syncNetwork(game, dt);
 
   const float aspect = static_cast<float>(input.framebufferWidth) / input.framebufferHeight;

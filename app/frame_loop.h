@@ -45,3 +45,8 @@ void simulate(Game& game, const InputRecord& input, float dt);
 // a client).
 void tickMods(Game& game, float dt);
 void advanceCreatures(Game& game, float dt);
+
+// What a host's world does without its own player's steps: time, weather, fluids, the
+// mods' tick, creatures and drops. Runs while a hosting player is paused, dead, chatting
+// or in the inventory, and in every pass of the dedicated server.
+void advanceHostWorld(Game& game, float dt);

@@ -137,12 +137,8 @@ bool openWorld(Game& game, const ServerOptions& options) {
 void serverPass(Game& game, float dt) {
   syncNetwork(game, dt);
   if (!game.world) return;
-  advanceTimeOfDay(game, dt);
-  advanceWeather(game, dt);
-  game.world->tick(dt);
-  tickMods(game, dt);
+  advanceHostWorld(game, dt);
   game.world->takeDirtyChunks();  // nothing is drawn here
-  advanceCreatures(game, dt);
 }
 
 void manageServerColumns(Game& game) {

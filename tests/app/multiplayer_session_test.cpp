@@ -116,6 +116,14 @@ TEST(MultiplayerSession, JoinEditPickUpChatLeaveAndRejoin) {
   p.host.tap(GLFW_KEY_ENTER);
   ASSERT_TRUE(p.runUntil([&] { return p.host.logged("Guest: hi host") && p.client.logged("Hoster: hi guest"); }));
 
+  // A paused host's world goes on for the players who joined.
+  p.host.tap(GLFW_KEY_ESCAPE);
+  ASSERT_EQ(host.screen, ScreenPaused);
+  const float hostTime = host.environment.timeOfDay;
+  p.runUntil([] { return false; }, 60);
+  EXPECT_GT(host.environment.timeOfDay, hostTime);
+  p.host.tap(GLFW_KEY_ESCAPE);
+
   // Leave and join again.
   p.client.tap(GLFW_KEY_ESCAPE);
   p.client.act({{}, PauseAction::SaveAndQuit, {}});
