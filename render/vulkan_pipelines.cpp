@@ -136,8 +136,7 @@ VkPipeline VulkanRenderer::createPipeline(VkPipelineLayout layout, VkShaderModul
                                           const char* vertexEntry, VkShaderModule fragment,
                                           const char* fragmentEntry, bool chunkVertices,
                                           VkFormat colourFormat, bool depthTest, bool depthWrite,
-                                          bool alphaBlend, bool additive, bool depthBias,
-                                          const VkSpecializationInfo* fragmentConstants) {
+                                          bool alphaBlend, bool additive, bool depthBias) {
   VkPipelineShaderStageCreateInfo stages[2] = {
       {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO},
       {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO}};
@@ -147,7 +146,6 @@ VkPipeline VulkanRenderer::createPipeline(VkPipelineLayout layout, VkShaderModul
   stages[1].stage = VK_SHADER_STAGE_FRAGMENT_BIT;
   stages[1].module = fragment;
   stages[1].pName = fragmentEntry;
-  stages[1].pSpecializationInfo = fragmentConstants;
 
   const VkVertexInputBindingDescription binding{0, sizeof(ChunkVertex),
                                                 VK_VERTEX_INPUT_RATE_VERTEX};
@@ -309,13 +307,19 @@ void VulkanRenderer::createPostPipelines() {
   VkShaderModule quad = loadShader("post_vs.spv");
   VkShaderModule occlusion = loadShader("post_ssao_fs.spv");
   VkShaderModule blur = loadShader("post_blur_fs.spv");
-  VkShaderModule bloomDown = loadShader("post_bloom_down_fs.spv");
-  VkShaderModule bloomUp = loadShader("post_bloom_up_fs.spv");
+  // The bloom chain has one module per level it reads (a module may not mention the
+  // target it draws into): down from the scene, bloom 0, bloom 1; up from bloom 2, 1.
+  VkShaderModule bloomDown[3] = {loadShader("post_bloom_down_fs.spv"),
+                                 loadShader("post_bloom_down1_fs.spv"),
+                                 loadShader("post_bloom_down2_fs.spv")};
+  VkShaderModule bloomUp[2] = {loadShader("post_bloom_up1_fs.spv"),
+                               loadShader("post_bloom_up_fs.spv")};
   VkShaderModule exposure = loadShader("post_exposure_fs.spv");
   VkShaderModule composite = loadShader("post_composite_fs.spv", "composite_fs");
   VkShaderModule final = loadShader("post_fxaa_fs.spv", "final_fs");
-  const VkShaderModule modules[] = {quad,    occlusion, blur,      bloomDown,
-                                    bloomUp, exposure,  composite, final};
+  const VkShaderModule modules[] = {quad,       occlusion,    blur,     bloomDown[0],
+                                    bloomDown[1], bloomDown[2], bloomUp[0], bloomUp[1],
+                                    exposure,   composite,    final};
   const auto release = [&] {
     for (VkShaderModule module : modules) {
       if (module) vkDestroyShaderModule(device_, module, nullptr);
@@ -328,24 +332,20 @@ void VulkanRenderer::createPostPipelines() {
     }
   }
   const auto fullScreen = [&](VkShaderModule fragment, const char* entry, VkFormat format,
-                              bool additive = false,
-                              const VkSpecializationInfo* constants = nullptr) {
+                              bool additive = false) {
     return createPipeline(postPipelineLayout_, quad, "FSQuadVS", fragment, entry, false, format,
-                          false, false, false, additive, false, constants);
+                          false, false, false, additive);
   };
   try {
     pipelineOcclusion_ = fullScreen(occlusion, "FSSsao", VK_FORMAT_R8_UNORM);
     pipelineBlur_ = fullScreen(blur, "FSBlur", VK_FORMAT_R8_UNORM);
-    // Constant 0 of the bloom shaders: the level they read from.
-    const VkSpecializationMapEntry entry{0, 0, sizeof(int32_t)};
-    for (int32_t level = 0; level < 3; ++level) {
-      const VkSpecializationInfo constants{1, &entry, sizeof level, &level};
-      pipelineBloomDown_[level] = fullScreen(bloomDown, "FSBloomDown",
-                                             VK_FORMAT_R16G16B16A16_SFLOAT, false, &constants);
-      if (level > 0) {
-        pipelineBloomUp_[level - 1] = fullScreen(bloomUp, "FSBloomUp",
-                                                 VK_FORMAT_R16G16B16A16_SFLOAT, true, &constants);
-      }
+    for (int level = 0; level < 3; ++level) {
+      pipelineBloomDown_[level] =
+          fullScreen(bloomDown[level], "FSBloomDown", VK_FORMAT_R16G16B16A16_SFLOAT);
+    }
+    for (int level = 0; level < 2; ++level) {
+      pipelineBloomUp_[level] =
+          fullScreen(bloomUp[level], "FSBloomUp", VK_FORMAT_R16G16B16A16_SFLOAT, true);
     }
     pipelineExposure_ = fullScreen(exposure, "FSExposure", VK_FORMAT_R16_SFLOAT);
     pipelineComposite_ =
@@ -367,6 +367,12 @@ void VulkanRenderer::writePostSet() {
                                      &occlusionTarget_};
   VkDescriptorImageInfo images[10]{};
   const VkDescriptorBufferInfo frame{frameBuffer_, 0, 416};
+  // Linear filtering of D32 is optional (lavapipe lacks it); where it is missing the depth
+  // is read through the nearest-filtering shadow sampler instead.
+  VkFormatProperties depthProperties;
+  vkGetPhysicalDeviceFormatProperties(physicalDevice_, VK_FORMAT_D32_SFLOAT, &depthProperties);
+  const bool depthFilters = (depthProperties.optimalTilingFeatures &
+                             VK_FORMAT_FEATURE_SAMPLED_IMAGE_FILTER_LINEAR_BIT) != 0;
   VkWriteDescriptorSet writes[10];
   for (uint32_t i = 0; i < 10; ++i) {
     writes[i] = {VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
@@ -377,7 +383,8 @@ void VulkanRenderer::writePostSet() {
       writes[i].descriptorType = VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
       writes[i].pBufferInfo = &frame;
     } else {
-      images[i] = {postSampler_, targets[i]->view, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
+      const VkSampler sampler = i == 1 && !depthFilters ? shadowSampler_ : postSampler_;
+      images[i] = {sampler, targets[i]->view, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
       writes[i].descriptorType = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
       writes[i].pImageInfo = &images[i];
     }

@@ -161,8 +161,7 @@ class VulkanRenderer : public Renderer {
   VkPipeline createPipeline(VkPipelineLayout layout, VkShaderModule vertex, const char* vertexEntry,
                             VkShaderModule fragment, const char* fragmentEntry, bool chunkVertices,
                             VkFormat colourFormat, bool depthTest, bool depthWrite,
-                            bool alphaBlend, bool additive = false, bool depthBias = false,
-                            const VkSpecializationInfo* fragmentConstants = nullptr);
+                            bool alphaBlend, bool additive = false, bool depthBias = false);
   void createPostTargets();
   void destroyPostTargets();
 
@@ -273,8 +272,8 @@ class VulkanRenderer : public Renderer {
   VkPipeline pipelineShadow_ = VK_NULL_HANDLE;
   VkPipeline pipelineOcclusion_ = VK_NULL_HANDLE, pipelineBlur_ = VK_NULL_HANDLE;
   VkPipeline pipelineExposure_ = VK_NULL_HANDLE;
-  // The bloom chain's two pipelines, built once per source level (the level is a
-  // specialisation constant): a pass never samples the target it draws into.
+  // The bloom chain's two pipelines, built once per level they read (down: scene,
+  // bloom 0, bloom 1; up: bloom 1, bloom 2) so that no pass samples its own target.
   std::array<VkPipeline, 3> pipelineBloomDown_{};
   std::array<VkPipeline, 2> pipelineBloomUp_{};
   ShaderOverrides shaderOverrides_;  // held only until the pipelines exist

@@ -41,9 +41,11 @@ void main() {
   if (dot(normal, pc.camera.xyz - inWorld) < 0.0) normal = -normal;
   float daylight = pc.camera.w;
   float sun = max(dot(normal, frame.sun.xyz), 0.0);
+  // Shadow takes away most of the daylight, never the ambient part.
   float shadowFactor = frame.sun.w;
-  if (shadowFactor > 0.001) sun *= 1.0 - shadowFactor * (1.0 - sunVisibility(inWorld));
-  float light = visual.ambient + (1.0 - visual.ambient) * daylight * (0.62 + 0.38 * sun);
+  float shade = 1.0;
+  if (shadowFactor > 0.001) shade = 1.0 - shadowFactor * (1.0 - sunVisibility(inWorld));
+  float light = visual.ambient + (1.0 - visual.ambient) * daylight * (0.55 + 0.45 * sun) * shade;
   vec3 colour = texel.rgb * inShade * light;
   colour = mix(colour, vec3(1.0, 0.25, 0.2), inFlash * 0.45);
 

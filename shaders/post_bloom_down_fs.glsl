@@ -1,13 +1,20 @@
 #version 450
 // One step down the bloom chain. Level 0 reads the scene and keeps only what is brighter
-// than the threshold; levels 1 and 2 halve the level before them. The level is a
-// specialisation constant, so no pipeline ever reads the target it draws into.
+// than the threshold; levels 1 and 2 halve the level before them. Each level is its own
+// module (LEVEL defined at build time): a module must not even mention the target it
+// draws into, or its descriptor would name an image that is being rendered to.
 
-layout(constant_id = 0) const int kLevel = 0;
+#ifndef LEVEL
+#define LEVEL 0
+#endif
 
-layout(set = 0, binding = 0) uniform sampler2D sceneColour;
-layout(set = 0, binding = 3) uniform sampler2D bloom0;
-layout(set = 0, binding = 4) uniform sampler2D bloom1;
+#if LEVEL == 0
+layout(set = 0, binding = 0) uniform sampler2D sourceLevel;  // scene colour
+#elif LEVEL == 1
+layout(set = 0, binding = 3) uniform sampler2D sourceLevel;  // bloom 0
+#else
+layout(set = 0, binding = 4) uniform sampler2D sourceLevel;  // bloom 1
+#endif
 
 layout(push_constant) uniform Push {
   vec4 params;  // 1 / source width, 1 / source height, threshold, level
@@ -18,9 +25,7 @@ layout(location = 0) in vec2 inUv;
 layout(location = 0) out vec4 outColour;
 
 vec3 source(vec2 uv) {
-  if (kLevel == 0) return texture(sceneColour, uv).rgb;
-  if (kLevel == 1) return texture(bloom0, uv).rgb;
-  return texture(bloom1, uv).rgb;
+  return texture(sourceLevel, uv).rgb;
 }
 
 void main() {

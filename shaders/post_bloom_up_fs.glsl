@@ -1,11 +1,17 @@
 #version 450
 // One step up the bloom chain: a tent-filtered sample of the smaller level, added onto
-// the larger one by the pipeline's blending. The level read is a specialisation constant.
+// the larger one by the pipeline's blending. The level read (LEVEL, 2 or 1) is fixed at
+// build time, one module each, so a module never mentions the target it draws into.
 
-layout(constant_id = 0) const int kLevel = 1;
+#ifndef LEVEL
+#define LEVEL 2
+#endif
 
-layout(set = 0, binding = 4) uniform sampler2D bloom1;
-layout(set = 0, binding = 5) uniform sampler2D bloom2;
+#if LEVEL == 2
+layout(set = 0, binding = 5) uniform sampler2D sourceLevel;  // bloom 2
+#else
+layout(set = 0, binding = 4) uniform sampler2D sourceLevel;  // bloom 1
+#endif
 
 layout(push_constant) uniform Push {
   vec4 params;  // 1 / source width, 1 / source height, intensity, source level
@@ -15,8 +21,7 @@ layout(location = 0) in vec2 inUv;
 layout(location = 0) out vec4 outColour;
 
 vec3 source(vec2 uv) {
-  if (kLevel == 1) return texture(bloom1, uv).rgb;
-  return texture(bloom2, uv).rgb;
+  return texture(sourceLevel, uv).rgb;
 }
 
 void main() {

@@ -30,7 +30,7 @@ void main() {
   if (pc.flags.x > 0.5) {
     // Brings an average scene towards a mid-grey key, within limits.
     float average = texelFetch(measuredLuminance, ivec2(0), 0).r;
-    exposure *= clamp(0.22 / max(average, 1e-4), 0.5, 2.5);
+    exposure *= clamp(0.22 / max(average, 1e-4), 0.5, 1.6);
   }
   colour *= exposure;
   float luma = dot(colour, vec3(0.2126, 0.7152, 0.0722));

@@ -31,13 +31,19 @@ const vec3 kKernel[kSamples] = vec3[](
     vec3(-0.15, -0.75, 0.50), vec3(0.80, -0.20, 0.40), vec3(-0.85, 0.10, 0.45),
     vec3(0.30, 0.30, 0.85), vec3(-0.35, 0.40, 0.80), vec3(0.10, -0.45, 0.85));
 
+// Depth is fetched, never filtered: depth formats need not support linear filtering.
+float depthAt(vec2 uv) {
+  ivec2 size = textureSize(depthMap, 0);
+  return texelFetch(depthMap, clamp(ivec2(uv * vec2(size)), ivec2(0), size - 1), 0).r;
+}
+
 vec3 worldAt(vec2 uv, float depth) {
   vec4 p = frame.inverseViewProjection * vec4(uv * 2.0 - 1.0, depth, 1.0);
   return p.xyz / p.w;
 }
 
 void main() {
-  float depth = texture(depthMap, inUv).r;
+  float depth = depthAt(inUv);
   if (depth >= 1.0) {
     outVisibility = 1.0;
     return;
@@ -63,7 +69,7 @@ void main() {
     if (clip.w <= 0.0) continue;
     vec2 uv = clip.xy / clip.w * 0.5 + 0.5;
     if (any(lessThan(uv, vec2(0.0))) || any(greaterThan(uv, vec2(1.0)))) continue;
-    vec3 seen = worldAt(uv, texture(depthMap, uv).r);
+    vec3 seen = worldAt(uv, depthAt(uv));
     float behind = distance(camera, s) - distance(camera, seen);
     if (behind > bias && behind < radius * 2.0) covered += 1.0;
   }

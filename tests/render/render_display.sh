@@ -76,7 +76,7 @@ case $case_name in
     ;;
   resize)
     run out --resizes 50
-    grep -q '^render_check: 50 resizes, back at 1280x720$' <<<"$output" || fail "did not come back to 1280x720"
+    grep -Eq '^render_check: 50 resizes \([0-9]+ changed the size\), back at 1280x720$' <<<"$output" || fail "did not come back to 1280x720"
     ;;
   *) fail "unknown case $case_name" ;;
 esac
