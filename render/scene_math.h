@@ -56,4 +56,6 @@ glm::mat4 shadowClipMatrix(const glm::mat4& cascade);
 
 // Half of a target size for the reduced-size post targets: s / 2, but at least 1 (a size
 // of 3 or less gives 1).
-inline uint32_t halfSize(uint32_t s) { return s > 3 ? s / 2 : 1; }
+inline uint32_t halfSize(uint32_t s) {
+  return s > 3 ? s / 2 : 1;
+}

@@ -76,8 +76,8 @@ std::vector<uint32_t> overrideWords(const std::string& name, const std::vector<u
     std::fprintf(stderr, "shader override %s has invalid size\n", name.c_str());
     return {};
   }
-  const uint32_t magic = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 |
-                         uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+  const uint32_t magic = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+                         uint32_t{bytes[3]} << 24;
   if (magic != 0x07230203u) {
     std::fprintf(stderr, "shader override %s is not SPIR-V\n", name.c_str());
     return {};

@@ -127,8 +127,8 @@ void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
               height = static_cast<float>(extent_.height);
   const float shadowFactor =
       shadowsOn_ ? std::clamp(1.2f * daylight_, 0.0f, 1.0f) * visual_.shadowStrength : 0.0f;
-  const CascadeSet cascades = computeCascades(
-      viewProjection, sunDirection_, shadowFarDistance(visual_.shadowDistance, fogEnd_));
+  const CascadeSet cascades = computeCascades(viewProjection, sunDirection_,
+                                              shadowFarDistance(visual_.shadowDistance, fogEnd_));
   FrameData data{};
   for (int c = 0; c < 3; ++c) data.cascades[c] = cascades.matrices[c];
   data.splits = cascades.splits;

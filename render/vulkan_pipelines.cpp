@@ -274,9 +274,9 @@ void VulkanRenderer::createPostPipelines() {
   // 7 composite, 8 frame data, 9 occlusion.
   VkDescriptorSetLayoutBinding bindings[10];
   for (uint32_t i = 0; i < 10; ++i) {
-    bindings[i] = {i, i == 8 ? VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER
-                             : VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER,
-                   1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr};
+    bindings[i] = {
+        i, i == 8 ? VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER : VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER,
+        1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr};
   }
   VkDescriptorSetLayoutCreateInfo layoutInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
   layoutInfo.bindingCount = 10;
@@ -317,9 +317,9 @@ void VulkanRenderer::createPostPipelines() {
   VkShaderModule exposure = loadShader("post_exposure_fs.spv");
   VkShaderModule composite = loadShader("post_composite_fs.spv", "composite_fs");
   VkShaderModule final = loadShader("post_fxaa_fs.spv", "final_fs");
-  const VkShaderModule modules[] = {quad,       occlusion,    blur,     bloomDown[0],
+  const VkShaderModule modules[] = {quad,         occlusion,    blur,       bloomDown[0],
                                     bloomDown[1], bloomDown[2], bloomUp[0], bloomUp[1],
-                                    exposure,   composite,    final};
+                                    exposure,     composite,    final};
   const auto release = [&] {
     for (VkShaderModule module : modules) {
       if (module) vkDestroyShaderModule(device_, module, nullptr);
@@ -361,9 +361,9 @@ void VulkanRenderer::createPostPipelines() {
 }
 
 void VulkanRenderer::writePostSet() {
-  const RenderTarget* targets[10] = {&sceneColorTarget_,  &depthTarget_,     &occlusionBlurTarget_,
-                                     &bloomTargets_[0],   &bloomTargets_[1], &bloomTargets_[2],
-                                     &exposureTarget_,    &compositeTarget_, nullptr,
+  const RenderTarget* targets[10] = {&sceneColorTarget_, &depthTarget_,     &occlusionBlurTarget_,
+                                     &bloomTargets_[0],  &bloomTargets_[1], &bloomTargets_[2],
+                                     &exposureTarget_,   &compositeTarget_, nullptr,
                                      &occlusionTarget_};
   VkDescriptorImageInfo images[10]{};
   const VkDescriptorBufferInfo frame{frameBuffer_, 0, 416};

@@ -103,10 +103,10 @@ void VulkanRenderer::recordPostEffects(VkCommandBuffer cmd) {
     // Up the chain, adding each smaller level onto the next larger one.
     for (int level = 2; level > 0; --level) {
       const RenderTarget& source = bloomTargets_[level];
-      recordPostPass(cmd, bloomTargets_[level - 1], pipelineBloomUp_[level - 1],
-                     postPush({inverse(source.width), inverse(source.height), 1,
-                               static_cast<float>(level)}),
-                     true);
+      recordPostPass(
+          cmd, bloomTargets_[level - 1], pipelineBloomUp_[level - 1],
+          postPush({inverse(source.width), inverse(source.height), 1, static_cast<float>(level)}),
+          true);
     }
   }
   writeTimestamp(cmd, kBloomDone);

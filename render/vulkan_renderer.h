@@ -64,8 +64,7 @@ struct FrameTiming {
 // all 0 when the device has none). `final` includes the user interface.
 struct PassTiming {
   bool measured = false;
-  double shadows = 0, scene = 0, occlusion = 0, bloom = 0, exposure = 0, composite = 0,
-         final = 0;
+  double shadows = 0, scene = 0, occlusion = 0, bloom = 0, exposure = 0, composite = 0, final = 0;
 };
 
 class VulkanRenderer : public Renderer {
@@ -160,8 +159,8 @@ class VulkanRenderer : public Renderer {
   void writePostSet();
   VkPipeline createPipeline(VkPipelineLayout layout, VkShaderModule vertex, const char* vertexEntry,
                             VkShaderModule fragment, const char* fragmentEntry, bool chunkVertices,
-                            VkFormat colourFormat, bool depthTest, bool depthWrite,
-                            bool alphaBlend, bool additive = false, bool depthBias = false);
+                            VkFormat colourFormat, bool depthTest, bool depthWrite, bool alphaBlend,
+                            bool additive = false, bool depthBias = false);
   void createPostTargets();
   void destroyPostTargets();
 

@@ -31,9 +31,9 @@ void VulkanRenderer::createShadowPipeline() {
   VkShaderModule vertex = loadShader("shadow_vs.spv", "shadow_vs");
   if (!vertex) throw std::runtime_error("shadow shader missing");
   try {
-    pipelineShadow_ = createPipeline(shadowPipelineLayout_, vertex, "VSMain", VK_NULL_HANDLE,
-                                     nullptr, true, VK_FORMAT_UNDEFINED, true, true, false,
-                                     false, true);
+    pipelineShadow_ =
+        createPipeline(shadowPipelineLayout_, vertex, "VSMain", VK_NULL_HANDLE, nullptr, true,
+                       VK_FORMAT_UNDEFINED, true, true, false, false, true);
   } catch (...) {
     vkDestroyShaderModule(device_, vertex, nullptr);
     throw;
@@ -50,7 +50,8 @@ void VulkanRenderer::recordShadowPass(VkCommandBuffer cmd, const std::array<glm:
       cmd, shadowImage_, shadowLayout_, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
       VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, depthStages,
       VK_ACCESS_SHADER_READ_BIT,
-      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, 3);
+      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
+      3);
 
   const VkViewport viewport{0, 0, kShadowMapSize, kShadowMapSize, 0, 1};
   const VkRect2D scissor{{0, 0}, {kShadowMapSize, kShadowMapSize}};
@@ -81,7 +82,8 @@ void VulkanRenderer::recordShadowPass(VkCommandBuffer cmd, const std::array<glm:
     int drawn = 0;
     for (const auto& entry : opaqueMeshes_) {
       const GpuMesh& mesh = entry.second;
-      const Box box{{mesh.box[0], mesh.box[1], mesh.box[2]}, {mesh.box[3], mesh.box[4], mesh.box[5]}};
+      const Box box{{mesh.box[0], mesh.box[1], mesh.box[2]},
+                    {mesh.box[3], mesh.box[4], mesh.box[5]}};
       if (outsideFrustum(planes, box)) continue;
       drawMesh(cmd, mesh);
       ++drawn;
@@ -95,8 +97,8 @@ void VulkanRenderer::recordShadowPass(VkCommandBuffer cmd, const std::array<glm:
         ShadowPush entity = push;
         entity.position = glm::vec4(instance.x, instance.y, instance.z, 0);
         entity.params = glm::vec4(instance.yaw, instance.flash, instance.reserved, instance.scale);
-        vkCmdPushConstants(cmd, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, 0,
-                           sizeof entity, &entity);
+        vkCmdPushConstants(cmd, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof entity,
+                           &entity);
         drawMesh(cmd, model);
       }
     }

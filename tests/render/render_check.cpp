@@ -15,8 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <glm/gtc/matrix_transform.hpp>
+#include <string>
 
 #include "game/models.h"
 #include "game/spawn_point.h"
@@ -42,16 +42,19 @@ struct View {
 
 void report(const VulkanRenderer& renderer, const char* name) {
   const auto& draws = renderer.shadowChunkDraws();
-  std::printf("render_check: %s: shadow pass %s, cascade chunk draws %d %d %d of %zu opaque+translucent"
-              " meshes, scene drew %d\n",
-              name, renderer.shadowPassRan() ? "ran" : "skipped", draws[0], draws[1], draws[2],
-              renderer.chunkMeshCount(), renderer.drawnChunkCount());
+  std::printf(
+      "render_check: %s: shadow pass %s, cascade chunk draws %d %d %d of %zu opaque+translucent"
+      " meshes, scene drew %d\n",
+      name, renderer.shadowPassRan() ? "ran" : "skipped", draws[0], draws[1], draws[2],
+      renderer.chunkMeshCount(), renderer.drawnChunkCount());
 }
 
-bool capture(VulkanRenderer& renderer, const View& view, const std::string& path, const char* name) {
+bool capture(VulkanRenderer& renderer, const View& view, const std::string& path,
+             const char* name) {
   renderer.drawFrame(view.viewProjection, view.eye, view.entities, view.particles);
-  const bool written = renderer.captureFrame(view.viewProjection, view.eye, view.entities,
-                                             view.particles, path, CaptureInfo{"render_check", name});
+  const bool written =
+      renderer.captureFrame(view.viewProjection, view.eye, view.entities, view.particles, path,
+                            CaptureInfo{"render_check", name});
   report(renderer, name);
   return written;
 }
@@ -180,8 +183,9 @@ int run(GLFWwindow* window, int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: orvane_render_check OUT [shadows|post|night] [--resizes N] "
-                         "[--frames N]\n");
+    std::fprintf(stderr,
+                 "usage: orvane_render_check OUT [shadows|post|night] [--resizes N] "
+                 "[--frames N]\n");
     return 2;
   }
   if (glfwInit() != GLFW_TRUE) return 1;

@@ -88,10 +88,10 @@ TEST(Cascades, EachSliceFitsInsideItsShadowMap) {
     for (int corner = 0; corner < 8; ++corner) {
       const glm::vec4 nearPoint =
           inverse * glm::vec4(corner & 1 ? 1 : -1, corner & 2 ? 1 : -1, 0, 1);
-      const glm::vec4 farPoint = inverse * glm::vec4(corner & 1 ? 1 : -1, corner & 2 ? 1 : -1, 1, 1);
+      const glm::vec4 farPoint =
+          inverse * glm::vec4(corner & 1 ? 1 : -1, corner & 2 ? 1 : -1, 1, 1);
       const float f = (bounds[c + (corner >> 2)] - 0.1f) / 599.9f;
-      const glm::vec3 a = glm::vec3(nearPoint) / nearPoint.w,
-                      b = glm::vec3(farPoint) / farPoint.w;
+      const glm::vec3 a = glm::vec3(nearPoint) / nearPoint.w, b = glm::vec3(farPoint) / farPoint.w;
       const glm::vec3 texel = shadowTexel(set.matrices[c], a + (b - a) * f);
       EXPECT_GE(texel.x, 0.0f) << c;
       EXPECT_LE(texel.x, 2048.0f) << c;
