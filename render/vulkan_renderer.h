@@ -103,6 +103,7 @@ class VulkanRenderer : public Renderer {
   uint64_t chunkTriangleCount() const;
   // Chunk meshes held (both kinds).
   size_t chunkMeshCount() const { return opaqueMeshes_.size() + translucentMeshes_.size(); }
+  size_t opaqueChunkMeshCount() const { return opaqueMeshes_.size(); }
   const FrameTiming& lastFrameTiming() const { return timing_; }
   const PassTiming& lastPassTiming() const { return passTiming_; }
   // Opaque chunk meshes drawn into shadow cascade 0, 1, 2 by the last shadow pass (all 0

@@ -43,10 +43,10 @@ struct View {
 void report(const VulkanRenderer& renderer, const char* name) {
   const auto& draws = renderer.shadowChunkDraws();
   std::printf(
-      "render_check: %s: shadow pass %s, cascade chunk draws %d %d %d of %zu opaque+translucent"
-      " meshes, scene drew %d\n",
+      "render_check: %s: shadow pass %s, cascade chunk draws %d %d %d of %zu opaque meshes, "
+      "scene drew %d of %zu chunk meshes\n",
       name, renderer.shadowPassRan() ? "ran" : "skipped", draws[0], draws[1], draws[2],
-      renderer.chunkMeshCount(), renderer.drawnChunkCount());
+      renderer.opaqueChunkMeshCount(), renderer.drawnChunkCount(), renderer.chunkMeshCount());
 }
 
 bool capture(VulkanRenderer& renderer, const View& view, const std::string& path,
