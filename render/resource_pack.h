@@ -1,6 +1,6 @@
 #pragma once
 // Resource packs: folders or zip archives in "resourcepacks" that replace block
-// textures (and, later, visual settings and shaders). Paths inside a pack use '/'.
+// textures, visual settings and shaders. Paths inside a pack use '/'.
 
 #include <cstdint>
 #include <memory>

@@ -40,3 +40,102 @@ Box chunkBox(int cx, int sy, int cz) {
   const glm::vec3 origin(16.0f * cx, 16.0f * sy, 16.0f * cz);
   return {origin, origin + glm::vec3(16.0f)};
 }
+
+float shadowFarDistance(float setting, float fogEnd) {
+  const float far = setting > 0 ? setting : std::clamp(fogEnd + 16.0f, 64.0f, 192.0f);
+  return std::min(far, 600.0f);
+}
+
+namespace {
+
+constexpr int kShadowMapSize = 2048;
+
+glm::mat4 lookAtLight(glm::vec3 eye, glm::vec3 centre, glm::vec3 up) {
+  const glm::vec3 f = glm::normalize(centre - eye);
+  const glm::vec3 s = glm::normalize(glm::cross(f, up));
+  const glm::vec3 u = glm::cross(s, f);
+  glm::mat4 view(1.0f);
+  view[0][0] = s.x, view[1][0] = s.y, view[2][0] = s.z;
+  view[0][1] = u.x, view[1][1] = u.y, view[2][1] = u.z;
+  view[0][2] = -f.x, view[1][2] = -f.y, view[2][2] = -f.z;
+  view[3][0] = -glm::dot(s, eye);
+  view[3][1] = -glm::dot(u, eye);
+  view[3][2] = glm::dot(f, eye);
+  return view;
+}
+
+}  // namespace
+
+CascadeSet computeCascades(const glm::mat4& viewProjection, glm::vec3 sunDirection,
+                           float shadowFar) {
+  CascadeSet set;
+  const float n = 0.1f, s = shadowFar;
+  const auto split = [&](float j) {
+    return 0.7f * n * std::pow(s / n, j / 3) + 0.3f * (n + (s - n) * j / 3);
+  };
+  set.splits = {split(1), split(2), s, s};
+  const float bounds[4] = {n, set.splits.x, set.splits.y, s};
+
+  // Corners in double precision: the inverse of a projection reaching 600 units loses
+  // enough float precision to shift the slice radius as the camera moves.
+  const glm::dmat4 inverse = glm::inverse(glm::dmat4(viewProjection));
+  glm::dvec3 nearCorners[4], farCorners[4];
+  for (int i = 0; i < 4; ++i) {
+    const double x = (i & 1) ? 1.0 : -1.0, y = (i & 2) ? 1.0 : -1.0;
+    const glm::dvec4 a = inverse * glm::dvec4(x, y, 0.0, 1.0);
+    const glm::dvec4 b = inverse * glm::dvec4(x, y, 1.0, 1.0);
+    nearCorners[i] = glm::dvec3(a) / a.w;
+    farCorners[i] = glm::dvec3(b) / b.w;
+  }
+
+  glm::vec3 light = sunDirection;
+  light = glm::length(light) < 0.0001f ? glm::vec3(0, 1, 0) : glm::normalize(light);
+  const glm::vec3 up = std::abs(light.y) > 0.95f ? glm::vec3(0, 0, 1) : glm::vec3(0, 1, 0);
+  // Light frame anchored at the world origin: the snap grid must not move with the
+  // slice, or snapping the slice centre in its own view (where it sits at 0, 0) would
+  // change nothing.
+  const glm::mat4 anchor = lookAtLight(light, glm::vec3(0.0f), up);
+
+  for (int c = 0; c < 3; ++c) {
+    const float from = (bounds[c] - 0.1f) / 599.9f, to = (bounds[c + 1] - 0.1f) / 599.9f;
+    glm::dvec3 corners[8];
+    glm::dvec3 sum(0.0);
+    for (int i = 0; i < 4; ++i) {
+      corners[i] = nearCorners[i] + (farCorners[i] - nearCorners[i]) * double(from);
+      corners[i + 4] = nearCorners[i] + (farCorners[i] - nearCorners[i]) * double(to);
+    }
+    for (const glm::dvec3& corner : corners) sum += corner;
+    const glm::vec3 centre(sum / 8.0);
+    double largest = 1.0;
+    for (const glm::dvec3& corner : corners) {
+      largest = std::max(largest, glm::length(corner - sum / 8.0));
+    }
+    // Rounded up to 1/16 so that what noise remains cannot change the texel size, and with
+    // it the snap grid, from frame to frame.
+    const float radius = static_cast<float>(std::ceil(largest * 16.0) / 16.0);
+
+    const float texel = 2.0f * radius / kShadowMapSize;
+    glm::vec4 anchored = anchor * glm::vec4(centre, 1.0f);
+    anchored.x = std::floor(anchored.x / texel) * texel;
+    anchored.y = std::floor(anchored.y / texel) * texel;
+    const glm::vec3 snapped = glm::vec3(glm::inverse(anchor) * anchored);
+
+    const glm::mat4 view = lookAtLight(snapped + light * (radius + 16.0f), snapped, up);
+    const float depth = 2.0f * radius + 32.0f;
+    glm::mat4 projection(1.0f);
+    projection[0][0] = 2.0f / (2.0f * radius);
+    projection[1][1] = 2.0f / (2.0f * radius);
+    projection[2][2] = -2.0f / (depth - 1.0f);
+    projection[3][2] = -(depth + 1.0f) / (depth - 1.0f);
+    set.matrices[c] = projection * view;
+    set.radii[c] = radius;
+  }
+  return set;
+}
+
+glm::mat4 shadowClipMatrix(const glm::mat4& cascade) {
+  glm::mat4 remap(1.0f);
+  remap[2][2] = 0.5f;
+  remap[3][2] = 0.5f;
+  return remap * cascade;
+}

@@ -3,6 +3,7 @@
 // the camera's forward direction. Plain functions, shared by the renderer and its tests.
 
 #include <array>
+#include <cstdint>
 
 #include <glm/glm.hpp>
 
@@ -29,3 +30,32 @@ glm::vec3 cameraForward(const glm::mat4& viewProjection, glm::vec3 cameraPositio
 
 // The box of a chunk section: 16 units from 16 x its coordinates.
 Box chunkBox(int cx, int sy, int cz);
+
+// Far end of the shadow cascades: `setting` when above 0, else fog end + 16 clamped to
+// [64, 192]; never beyond 600.
+float shadowFarDistance(float setting, float fogEnd);
+
+// The three shadow cascades of a camera: split distances (split 1, split 2, far, far) and
+// one light view-projection per slice. The light projection is orthographic with depth
+// -1..1 (the shadow vertex stage maps it to 0..1).
+struct CascadeSet {
+  glm::vec4 splits{0.0f};
+  std::array<glm::mat4, 3> matrices{};
+  std::array<float, 3> radii{};
+};
+
+// Cascades for `viewProjection` (perspective, depth 0..1, far plane 600). Each slice's
+// centre is snapped to whole shadow texels in a world-anchored light frame, so a still
+// scene's shadows do not crawl while the camera moves.
+CascadeSet computeCascades(const glm::mat4& viewProjection, glm::vec3 sunDirection,
+                           float shadowFar);
+
+// The clip matrix the shadow pass really rasterises with: `cascade` with its depth
+// -1..1 remapped to 0..1. Culling against it keeps the depth planes where they are.
+glm::mat4 shadowClipMatrix(const glm::mat4& cascade);
+
+// Half of a target size for the reduced-size post targets: s / 2, but at least 1 (a size
+// of 3 or less gives 1).
+inline uint32_t halfSize(uint32_t s) {
+  return s > 3 ? s / 2 : 1;
+}

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/program_folder.h"
 #include "render/vk_check.h"
 #include "render/vulkan_renderer.h"
 #include "world/block_registry.h"
@@ -65,6 +66,8 @@ bool VulkanRenderer::init(GLFWwindow* window, bool vsync) {
     pickPhysicalDevice();
     createDevice();
     allocator_ = std::make_unique<GpuAllocator>(physicalDevice_, device_);
+    visual_ = loadVisualSettings(dataFolder("resourcepacks"));
+    shaderOverrides_ = loadShaderOverrides(dataFolder("resourcepacks"));
     createUniformBuffers();
     createSwapchain();
     createTextureArray();
@@ -72,8 +75,11 @@ bool VulkanRenderer::init(GLFWwindow* window, bool vsync) {
     models_.assign(blocks().blockCount() + 3, GpuMesh{});
     createSceneDescriptors();
     createBlockPipelines();
+    createShadowPipeline();
     createPostPipelines();
     createUi();
+    shaderOverrides_.clear();
+    createTimestampQueries();
     createFrameSlots();
   } catch (const std::exception& error) {
     std::fprintf(stderr, "vulkan: init failed: %s\n", error.what());
@@ -390,11 +396,19 @@ void VulkanRenderer::destroyAll() {
       frame = FrameSlot{};
     }
     for (VkPipeline* pipeline :
-         {&pipelineOpaque_, &pipelineTranslucent_, &pipelineComposite_, &pipelineFinal_}) {
+         {&pipelineOpaque_, &pipelineTranslucent_, &pipelineComposite_, &pipelineFinal_,
+          &pipelineShadow_, &pipelineOcclusion_, &pipelineBlur_, &pipelineExposure_,
+          &pipelineBloomDown_[0], &pipelineBloomDown_[1], &pipelineBloomDown_[2],
+          &pipelineBloomUp_[0], &pipelineBloomUp_[1]}) {
       if (*pipeline) vkDestroyPipeline(device_, *pipeline, nullptr);
       *pipeline = VK_NULL_HANDLE;
     }
-    for (VkPipelineLayout* layout : {&pipelineLayout_, &postPipelineLayout_}) {
+    shaderOverrides_.clear();
+    if (timestampPool_) vkDestroyQueryPool(device_, timestampPool_, nullptr);
+    timestampPool_ = VK_NULL_HANDLE;
+    timestampsPending_ = false;
+    for (VkPipelineLayout* layout :
+         {&pipelineLayout_, &postPipelineLayout_, &shadowPipelineLayout_}) {
       if (*layout) vkDestroyPipelineLayout(device_, *layout, nullptr);
       *layout = VK_NULL_HANDLE;
     }

@@ -1,6 +1,7 @@
 // One frame: pacing (fences, acquisition, submission, presentation), the recorded passes
-// (frame data upload, scene pass, composite, final pass into the swapchain image) and
-// screenshots, which copy the final image back into a host-visible buffer.
+// (frame data upload, shadow cascades, scene pass, post-processing, final pass into the
+// swapchain image) and screenshots, which copy the final image back into a host-visible
+// buffer. The shadow pass lives in vulkan_shadows.cpp, the post chain in vulkan_post.cpp.
 //
 // Sections: frame data, drawFrame, recordFrame, scene pass, post passes, captureFrame.
 
@@ -49,15 +50,6 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
       .count();
 }
 
-// Split distances of the three shadow cascades between 0.1 and `far`.
-glm::vec4 cascadeSplits(float far) {
-  const float n = 0.1f;
-  const auto split = [&](float j) {
-    return 0.7f * n * std::pow(far / n, j / 3) + 0.3f * (n + (far - n) * j / 3);
-  };
-  return {split(1), split(2), far, far};
-}
-
 }  // namespace
 
 // --- drawFrame ---
@@ -73,6 +65,7 @@ void VulkanRenderer::drawFrame(const glm::mat4& viewProjection, glm::vec3 camera
   VK_CHECK(vkWaitForFences(device_, 1, &previousFrame.fence, VK_TRUE, UINT64_MAX));
   // Nothing on the GPU can use a retired mesh any more.
   destroyRetired();
+  readPassTimings();
 
   uint32_t imageIndex = 0;
   const VkResult acquired = vkAcquireNextImageKHR(
@@ -93,6 +86,7 @@ void VulkanRenderer::drawFrame(const glm::mat4& viewProjection, glm::vec3 camera
   beginInfo.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
   VK_CHECK(vkBeginCommandBuffer(frame.commandBuffer, &beginInfo));
   recordFrame(frame.commandBuffer, imageIndex, viewProjection, cameraPosition, entities, particles);
+  writeTimestamp(frame.commandBuffer, kFrameEnd);
   VK_CHECK(vkEndCommandBuffer(frame.commandBuffer));
   timing_.record = millisecondsSince(recordStart);
 
@@ -127,17 +121,18 @@ void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
                                  const glm::mat4& viewProjection, glm::vec3 cameraPosition,
                                  const std::vector<EntityInstance>& entities,
                                  const std::vector<EntityInstance>& particles) {
-  // 1. Frame data. The shadow factor stays 0 until a shadow pass fills the cascades.
+  // 1. Frame data.
   const float seconds = static_cast<float>(millisecondsSince(startTime_) / 1000.0);
-  float shadowFar = visual_.shadowDistance > 0 ? visual_.shadowDistance
-                                               : std::clamp(fogEnd_ + 16.0f, 64.0f, 192.0f);
-  shadowFar = std::min(shadowFar, 600.0f);
   const float width = static_cast<float>(extent_.width),
               height = static_cast<float>(extent_.height);
+  const float shadowFactor =
+      shadowsOn_ ? std::clamp(1.2f * daylight_, 0.0f, 1.0f) * visual_.shadowStrength : 0.0f;
+  const CascadeSet cascades = computeCascades(viewProjection, sunDirection_,
+                                              shadowFarDistance(visual_.shadowDistance, fogEnd_));
   FrameData data{};
-  for (glm::mat4& cascade : data.cascades) cascade = glm::mat4(1.0f);
-  data.splits = cascadeSplits(shadowFar);
-  data.sun = glm::vec4(sunDirection_, 0.0f);
+  for (int c = 0; c < 3; ++c) data.cascades[c] = cascades.matrices[c];
+  data.splits = cascades.splits;
+  data.sun = glm::vec4(sunDirection_, shadowFactor);
   data.camera = glm::vec4(cameraPosition, seconds);
   data.forward = glm::vec4(cameraForward(viewProjection, cameraPosition), 0.0f);
   data.target = {width, height, 1.0f / width, 1.0f / height};
@@ -158,18 +153,21 @@ void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
   vkCmdPipelineBarrier(cmd, VK_PIPELINE_STAGE_TRANSFER_BIT,
                        VK_PIPELINE_STAGE_VERTEX_SHADER_BIT | VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
                        0, 1, &uniforms, 0, nullptr, 0, nullptr);
+  writeTimestamp(cmd, kFrameStart);
+
+  // 2. Shadow cascades, unless nothing would show them (night, switched off, strength 0).
+  shadowPassRan_ = shadowFactor > 0.001f;
+  shadowDraws_ = {0, 0, 0};
+  if (shadowPassRan_) recordShadowPass(cmd, cascades.matrices, cameraPosition, entities);
+  writeTimestamp(cmd, kShadowsDone);
 
   // 3. Scene pass.
   recordScenePass(cmd, viewProjection, cameraPosition, entities, particles);
+  writeTimestamp(cmd, kSceneDone);
 
-  // 8. Composite (exposure, tone curve) into the display-format target. The occlusion,
-  // bloom and exposure passes will run before it; their flags are 0 until then.
+  // 4-8. Occlusion, bloom, exposure and the composite into the display-format target.
+  recordPostEffects(cmd);
   std::array<float, 16> push{};
-  push[0] = visual_.exposure * visual_.exposureBias;
-  push[1] = visual_.bloom;
-  push[2] = visual_.ssao;
-  push[3] = visual_.saturation;
-  recordPostPass(cmd, compositeTarget_, pipelineComposite_, push);
 
   // 9. Final pass into the swapchain image, with the UI on top.
   prepareUi(cmd);
@@ -366,7 +364,7 @@ void VulkanRenderer::recordScenePass(VkCommandBuffer cmd, const glm::mat4& viewP
 // --- post passes ---
 
 void VulkanRenderer::recordPostPass(VkCommandBuffer cmd, RenderTarget& target, VkPipeline pipeline,
-                                    const std::array<float, 16>& push) {
+                                    const std::array<float, 16>& push, bool load) {
   transition(cmd, target.image, target.layout, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
              VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
              VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_SHADER_READ_BIT,
@@ -374,7 +372,7 @@ void VulkanRenderer::recordPostPass(VkCommandBuffer cmd, RenderTarget& target, V
   VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
   colour.imageView = target.view;
   colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-  colour.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+  colour.loadOp = load ? VK_ATTACHMENT_LOAD_OP_LOAD : VK_ATTACHMENT_LOAD_OP_CLEAR;
   colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
   colour.clearValue.color = {{0.0f, 0.0f, 0.0f, 1.0f}};
   VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};

@@ -1,5 +1,7 @@
 // Shader modules, descriptor sets and graphics pipelines: the scene set and the two block
-// pipelines (opaque, translucent), and the post set with the composite and final passes.
+// pipelines (opaque, translucent), and the post set with the occlusion, blur, bloom,
+// exposure, composite and final passes. Resource packs may replace some modules; a
+// replacement that is not usable falls back to the built-in file.
 //
 // Sections: readSpirv and loadShader, createSceneDescriptors, createPipeline (shared
 // fixed-function state), createBlockPipelines, createPostPipelines, writePostSet.
@@ -36,7 +38,25 @@ std::vector<uint32_t> readSpirv(const std::string& path, bool& found) {
 
 }  // namespace
 
-VkShaderModule VulkanRenderer::loadShader(const std::string& file) {
+VkShaderModule VulkanRenderer::loadShader(const std::string& file, const char* overrideName) {
+  // A resource pack's replacement comes first; any fault in it falls back to ours.
+  if (overrideName != nullptr) {
+    const auto found = shaderOverrides_.find(overrideName);
+    if (found != shaderOverrides_.end()) {
+      const std::vector<uint32_t> words = overrideWords(overrideName, found->second);
+      VkShaderModule module = VK_NULL_HANDLE;
+      if (!words.empty()) {
+        VkShaderModuleCreateInfo info{VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO};
+        info.codeSize = words.size() * 4;
+        info.pCode = words.data();
+        if (vkCreateShaderModule(device_, &info, nullptr, &module) != VK_SUCCESS) {
+          module = VK_NULL_HANDLE;
+        }
+      }
+      if (module != VK_NULL_HANDLE) return module;
+      std::fprintf(stderr, "shader override %s failed, using built-in\n", overrideName);
+    }
+  }
   std::vector<uint32_t> code;
   bool found = false;
   for (const std::string& folder : {dataFolder("shaders"), currentDirectory() + "/shaders"}) {
@@ -116,7 +136,8 @@ VkPipeline VulkanRenderer::createPipeline(VkPipelineLayout layout, VkShaderModul
                                           const char* vertexEntry, VkShaderModule fragment,
                                           const char* fragmentEntry, bool chunkVertices,
                                           VkFormat colourFormat, bool depthTest, bool depthWrite,
-                                          bool alphaBlend, bool uiVertices) {
+                                          bool alphaBlend, bool additive, bool depthBias,
+                                          bool uiVertices) {
   VkPipelineShaderStageCreateInfo stages[2] = {
       {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO},
       {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO}};
@@ -166,6 +187,11 @@ VkPipeline VulkanRenderer::createPipeline(VkPipelineLayout layout, VkShaderModul
   raster.polygonMode = VK_POLYGON_MODE_FILL;
   raster.cullMode = VK_CULL_MODE_NONE;
   raster.lineWidth = 1.0f;
+  if (depthBias) {
+    raster.depthBiasEnable = VK_TRUE;
+    raster.depthBiasConstantFactor = 1.5f;
+    raster.depthBiasSlopeFactor = 2.0f;
+  }
   VkPipelineMultisampleStateCreateInfo multisample{
       VK_STRUCTURE_TYPE_PIPELINE_MULTISAMPLE_STATE_CREATE_INFO};
   multisample.rasterizationSamples = VK_SAMPLE_COUNT_1_BIT;
@@ -185,23 +211,30 @@ VkPipeline VulkanRenderer::createPipeline(VkPipelineLayout layout, VkShaderModul
     blend.srcAlphaBlendFactor = VK_BLEND_FACTOR_ONE;
     blend.dstAlphaBlendFactor = VK_BLEND_FACTOR_ZERO;
     blend.alphaBlendOp = VK_BLEND_OP_ADD;
+  } else if (additive) {
+    blend.blendEnable = VK_TRUE;
+    blend.srcColorBlendFactor = blend.dstColorBlendFactor = VK_BLEND_FACTOR_ONE;
+    blend.srcAlphaBlendFactor = blend.dstAlphaBlendFactor = VK_BLEND_FACTOR_ONE;
+    blend.colorBlendOp = blend.alphaBlendOp = VK_BLEND_OP_ADD;
   }
+  // A depth-only pipeline (the shadow pass) has no fragment stage and no colour.
+  const bool colour = colourFormat != VK_FORMAT_UNDEFINED;
   VkPipelineColorBlendStateCreateInfo colourBlend{
       VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO};
-  colourBlend.attachmentCount = 1;
+  colourBlend.attachmentCount = colour ? 1 : 0;
   colourBlend.pAttachments = &blend;
   const VkDynamicState dynamicStates[2] = {VK_DYNAMIC_STATE_VIEWPORT, VK_DYNAMIC_STATE_SCISSOR};
   VkPipelineDynamicStateCreateInfo dynamic{VK_STRUCTURE_TYPE_PIPELINE_DYNAMIC_STATE_CREATE_INFO};
   dynamic.dynamicStateCount = 2;
   dynamic.pDynamicStates = dynamicStates;
   VkPipelineRenderingCreateInfo rendering{VK_STRUCTURE_TYPE_PIPELINE_RENDERING_CREATE_INFO};
-  rendering.colorAttachmentCount = 1;
-  rendering.pColorAttachmentFormats = &colourFormat;
+  rendering.colorAttachmentCount = colour ? 1 : 0;
+  rendering.pColorAttachmentFormats = colour ? &colourFormat : nullptr;
   rendering.depthAttachmentFormat = depthTest ? VK_FORMAT_D32_SFLOAT : VK_FORMAT_UNDEFINED;
 
   VkGraphicsPipelineCreateInfo pipelineInfo{VK_STRUCTURE_TYPE_GRAPHICS_PIPELINE_CREATE_INFO};
   pipelineInfo.pNext = &rendering;
-  pipelineInfo.stageCount = 2;
+  pipelineInfo.stageCount = fragment != VK_NULL_HANDLE ? 2 : 1;
   pipelineInfo.pStages = stages;
   pipelineInfo.pVertexInputState = &vertexInput;
   pipelineInfo.pInputAssemblyState = &assembly;
@@ -219,8 +252,8 @@ VkPipeline VulkanRenderer::createPipeline(VkPipelineLayout layout, VkShaderModul
 }
 
 void VulkanRenderer::createBlockPipelines() {
-  VkShaderModule vertex = loadShader("block_vs.spv");
-  VkShaderModule fragment = loadShader("block_fs.spv");
+  VkShaderModule vertex = loadShader("block_vs.spv", "block_vs");
+  VkShaderModule fragment = loadShader("block_fs.spv", "block_fs");
   const auto release = [&] {
     if (vertex) vkDestroyShaderModule(device_, vertex, nullptr);
     if (fragment) vkDestroyShaderModule(device_, fragment, nullptr);
@@ -250,16 +283,16 @@ void VulkanRenderer::createPostPipelines() {
       VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
   VK_CHECK(vkCreateSampler(device_, &samplerInfo, nullptr, &postSampler_));
 
-  // Bindings of the post set so far: 0 scene colour, 1 depth, 7 composite, 8 frame data.
-  // The occlusion, bloom and exposure targets join at 2 to 6 and 9.
-  const VkDescriptorSetLayoutBinding bindings[4] = {
-      {0, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
-      {1, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
-      {7, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
-      {8, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
-  };
+  // 0 scene colour, 1 depth, 2 occlusion blurred, 3-5 bloom levels, 6 exposure,
+  // 7 composite, 8 frame data, 9 occlusion.
+  VkDescriptorSetLayoutBinding bindings[10];
+  for (uint32_t i = 0; i < 10; ++i) {
+    bindings[i] = {
+        i, i == 8 ? VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER : VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER,
+        1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr};
+  }
   VkDescriptorSetLayoutCreateInfo layoutInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
-  layoutInfo.bindingCount = 4;
+  layoutInfo.bindingCount = 10;
   layoutInfo.pBindings = bindings;
   VK_CHECK(vkCreateDescriptorSetLayout(device_, &layoutInfo, nullptr, &postSetLayout_));
   const VkDescriptorPoolSize sizes[2] = {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 9},
@@ -285,18 +318,49 @@ void VulkanRenderer::createPostPipelines() {
   VK_CHECK(vkCreatePipelineLayout(device_, &pipelineLayout, nullptr, &postPipelineLayout_));
 
   VkShaderModule quad = loadShader("post_vs.spv");
-  VkShaderModule composite = loadShader("post_composite_fs.spv");
-  VkShaderModule final = loadShader("post_fxaa_fs.spv");
+  VkShaderModule occlusion = loadShader("post_ssao_fs.spv");
+  VkShaderModule blur = loadShader("post_blur_fs.spv");
+  // The bloom chain has one module per level it reads (a module may not mention the
+  // target it draws into): down from the scene, bloom 0, bloom 1; up from bloom 2, 1.
+  VkShaderModule bloomDown[3] = {loadShader("post_bloom_down_fs.spv"),
+                                 loadShader("post_bloom_down1_fs.spv"),
+                                 loadShader("post_bloom_down2_fs.spv")};
+  VkShaderModule bloomUp[2] = {loadShader("post_bloom_up1_fs.spv"),
+                               loadShader("post_bloom_up_fs.spv")};
+  VkShaderModule exposure = loadShader("post_exposure_fs.spv");
+  VkShaderModule composite = loadShader("post_composite_fs.spv", "composite_fs");
+  VkShaderModule final = loadShader("post_fxaa_fs.spv", "final_fs");
+  const VkShaderModule modules[] = {quad,         occlusion,    blur,       bloomDown[0],
+                                    bloomDown[1], bloomDown[2], bloomUp[0], bloomUp[1],
+                                    exposure,     composite,    final};
   const auto release = [&] {
-    for (VkShaderModule module : {quad, composite, final}) {
+    for (VkShaderModule module : modules) {
       if (module) vkDestroyShaderModule(device_, module, nullptr);
     }
   };
-  if (!quad || !composite || !final) {
-    release();
-    throw std::runtime_error("post shader modules missing");
+  for (VkShaderModule module : modules) {
+    if (!module) {
+      release();
+      throw std::runtime_error("post shader modules missing");
+    }
   }
+  const auto fullScreen = [&](VkShaderModule fragment, const char* entry, VkFormat format,
+                              bool additive = false) {
+    return createPipeline(postPipelineLayout_, quad, "FSQuadVS", fragment, entry, false, format,
+                          false, false, false, additive);
+  };
   try {
+    pipelineOcclusion_ = fullScreen(occlusion, "FSSsao", VK_FORMAT_R8_UNORM);
+    pipelineBlur_ = fullScreen(blur, "FSBlur", VK_FORMAT_R8_UNORM);
+    for (int level = 0; level < 3; ++level) {
+      pipelineBloomDown_[level] =
+          fullScreen(bloomDown[level], "FSBloomDown", VK_FORMAT_R16G16B16A16_SFLOAT);
+    }
+    for (int level = 0; level < 2; ++level) {
+      pipelineBloomUp_[level] =
+          fullScreen(bloomUp[level], "FSBloomUp", VK_FORMAT_R16G16B16A16_SFLOAT, true);
+    }
+    pipelineExposure_ = fullScreen(exposure, "FSExposure", VK_FORMAT_R16_SFLOAT);
     pipelineComposite_ =
         createPipeline(postPipelineLayout_, quad, "FSQuadVS", composite, "FSComposite", false,
                        swapchainFormat_, false, false, false);
@@ -310,26 +374,33 @@ void VulkanRenderer::createPostPipelines() {
 }
 
 void VulkanRenderer::writePostSet() {
-  const VkDescriptorImageInfo scene{postSampler_, sceneColorTarget_.view,
-                                    VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
-  const VkDescriptorImageInfo depth{postSampler_, depthTarget_.view,
-                                    VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
-  const VkDescriptorImageInfo composite{postSampler_, compositeTarget_.view,
-                                        VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
+  const RenderTarget* targets[10] = {&sceneColorTarget_, &depthTarget_,     &occlusionBlurTarget_,
+                                     &bloomTargets_[0],  &bloomTargets_[1], &bloomTargets_[2],
+                                     &exposureTarget_,   &compositeTarget_, nullptr,
+                                     &occlusionTarget_};
+  VkDescriptorImageInfo images[10]{};
   const VkDescriptorBufferInfo frame{frameBuffer_, 0, 416};
-  VkWriteDescriptorSet writes[4];
-  const uint32_t bindings[4] = {0, 1, 7, 8};
-  for (int i = 0; i < 4; ++i) {
+  // Linear filtering of D32 is optional (lavapipe lacks it); where it is missing the depth
+  // is read through the nearest-filtering shadow sampler instead.
+  VkFormatProperties depthProperties;
+  vkGetPhysicalDeviceFormatProperties(physicalDevice_, VK_FORMAT_D32_SFLOAT, &depthProperties);
+  const bool depthFilters = (depthProperties.optimalTilingFeatures &
+                             VK_FORMAT_FEATURE_SAMPLED_IMAGE_FILTER_LINEAR_BIT) != 0;
+  VkWriteDescriptorSet writes[10];
+  for (uint32_t i = 0; i < 10; ++i) {
     writes[i] = {VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
     writes[i].dstSet = postSet_;
-    writes[i].dstBinding = bindings[i];
+    writes[i].dstBinding = i;
     writes[i].descriptorCount = 1;
-    writes[i].descriptorType = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
+    if (targets[i] == nullptr) {
+      writes[i].descriptorType = VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
+      writes[i].pBufferInfo = &frame;
+    } else {
+      const VkSampler sampler = i == 1 && !depthFilters ? shadowSampler_ : postSampler_;
+      images[i] = {sampler, targets[i]->view, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
+      writes[i].descriptorType = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
+      writes[i].pImageInfo = &images[i];
+    }
   }
-  writes[0].pImageInfo = &scene;
-  writes[1].pImageInfo = &depth;
-  writes[2].pImageInfo = &composite;
-  writes[3].descriptorType = VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
-  writes[3].pBufferInfo = &frame;
-  vkUpdateDescriptorSets(device_, 4, writes, 0, nullptr);
+  vkUpdateDescriptorSets(device_, 10, writes, 0, nullptr);
 }

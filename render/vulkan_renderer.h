@@ -8,7 +8,9 @@
 // submission, layout transitions), vulkan_swapchain.cpp (swapchain and size-dependent
 // targets), vulkan_meshes.cpp (mesh store), vulkan_textures.cpp (texture array, shadow
 // map), vulkan_pipelines.cpp (shaders, descriptor sets, pipelines), vulkan_frame.cpp
-// (frame pacing, recording, screenshots).
+// (frame pacing, frame data, scene pass, final pass, screenshots), vulkan_shadows.cpp
+// (shadow cascades and their pass), vulkan_post.cpp (occlusion, bloom, exposure,
+// composite, pass timestamps).
 
 #include <volk.h>
 
@@ -58,6 +60,13 @@ struct FrameTiming {
   double submit = 0;  // queue submission and presentation
 };
 
+// GPU time of each pass of the last finished frame, in milliseconds (timestamp queries;
+// all 0 when the device has none). `final` includes the user interface.
+struct PassTiming {
+  bool measured = false;
+  double shadows = 0, scene = 0, occlusion = 0, bloom = 0, exposure = 0, composite = 0, final = 0;
+};
+
 class VulkanRenderer : public Renderer {
  public:
   VulkanRenderer();
@@ -96,7 +105,15 @@ class VulkanRenderer : public Renderer {
   uint64_t chunkTriangleCount() const;
   // Chunk meshes held (both kinds).
   size_t chunkMeshCount() const { return opaqueMeshes_.size() + translucentMeshes_.size(); }
+  size_t opaqueChunkMeshCount() const { return opaqueMeshes_.size(); }
   const FrameTiming& lastFrameTiming() const { return timing_; }
+  const PassTiming& lastPassTiming() const { return passTiming_; }
+  // Opaque chunk meshes drawn into shadow cascade 0, 1, 2 by the last shadow pass (all 0
+  // when it was skipped).
+  const std::array<int, 3>& shadowChunkDraws() const { return shadowDraws_; }
+  // True when the last frame ran the shadow pass.
+  bool shadowPassRan() const { return shadowPassRan_; }
+  const VisualSettings& visualSettings() const { return visual_; }
   GpuAllocatorStats allocatorStats() const;
   VkExtent2D extent() const { return extent_; }
 
@@ -138,7 +155,7 @@ class VulkanRenderer : public Renderer {
   void createShadowMap();
 
   // vulkan_pipelines.cpp
-  VkShaderModule loadShader(const std::string& file);
+  VkShaderModule loadShader(const std::string& file, const char* overrideName = nullptr);
   void createSceneDescriptors();
   void createBlockPipelines();
   void createPostPipelines();
@@ -146,7 +163,33 @@ class VulkanRenderer : public Renderer {
   VkPipeline createPipeline(VkPipelineLayout layout, VkShaderModule vertex, const char* vertexEntry,
                             VkShaderModule fragment, const char* fragmentEntry, bool chunkVertices,
                             VkFormat colourFormat, bool depthTest, bool depthWrite, bool alphaBlend,
+                            bool additive = false, bool depthBias = false,
                             bool uiVertices = false);
+  void createPostTargets();
+  void destroyPostTargets();
+
+  // vulkan_shadows.cpp
+  void createShadowPipeline();
+  void recordShadowPass(VkCommandBuffer cmd, const std::array<glm::mat4, 3>& cascades,
+                        glm::vec3 cameraPosition, const std::vector<EntityInstance>& entities);
+
+  // vulkan_post.cpp
+  // Timestamp slots, one per pass boundary.
+  enum TimestampSlot : uint32_t {
+    kFrameStart,
+    kShadowsDone,
+    kSceneDone,
+    kOcclusionDone,
+    kBloomDone,
+    kExposureDone,
+    kCompositeDone,
+    kFrameEnd,
+    kTimestampCount
+  };
+  void createTimestampQueries();
+  void writeTimestamp(VkCommandBuffer cmd, uint32_t slot);
+  void readPassTimings();
+  void recordPostEffects(VkCommandBuffer cmd);
 
   // vulkan_ui.cpp
   void createUi();
@@ -165,7 +208,7 @@ class VulkanRenderer : public Renderer {
                        glm::vec3 cameraPosition, const std::vector<EntityInstance>& entities,
                        const std::vector<EntityInstance>& particles);
   void recordPostPass(VkCommandBuffer cmd, RenderTarget& target, VkPipeline pipeline,
-                      const std::array<float, 16>& push);
+                      const std::array<float, 16>& push, bool load = false);
   void drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh);
 
   // Core.
@@ -203,6 +246,8 @@ class VulkanRenderer : public Renderer {
 
   // Size-dependent targets.
   RenderTarget depthTarget_, sceneColorTarget_, compositeTarget_;
+  RenderTarget occlusionTarget_, occlusionBlurTarget_, exposureTarget_;
+  std::array<RenderTarget, 3> bloomTargets_{};
 
   // Shadow map (sampled by the block shaders; filled by the shadow pass).
   VkImage shadowImage_ = VK_NULL_HANDLE;
@@ -235,6 +280,23 @@ class VulkanRenderer : public Renderer {
   VkDescriptorSet postSet_ = VK_NULL_HANDLE;
   VkPipelineLayout postPipelineLayout_ = VK_NULL_HANDLE;
   VkPipeline pipelineComposite_ = VK_NULL_HANDLE, pipelineFinal_ = VK_NULL_HANDLE;
+  VkPipelineLayout shadowPipelineLayout_ = VK_NULL_HANDLE;
+  VkPipeline pipelineShadow_ = VK_NULL_HANDLE;
+  VkPipeline pipelineOcclusion_ = VK_NULL_HANDLE, pipelineBlur_ = VK_NULL_HANDLE;
+  VkPipeline pipelineExposure_ = VK_NULL_HANDLE;
+  // The bloom chain's two pipelines, built once per level they read (down: scene,
+  // bloom 0, bloom 1; up: bloom 1, bloom 2) so that no pass samples its own target.
+  std::array<VkPipeline, 3> pipelineBloomDown_{};
+  std::array<VkPipeline, 2> pipelineBloomUp_{};
+  ShaderOverrides shaderOverrides_;  // held only until the pipelines exist
+
+  // Pass timestamps: one pool slot per pass boundary.
+  VkQueryPool timestampPool_ = VK_NULL_HANDLE;
+  float timestampPeriod_ = 0;  // nanoseconds per tick; 0 without timestamps
+  bool timestampsPending_ = false;
+  PassTiming passTiming_;
+  std::array<int, 3> shadowDraws_{};
+  bool shadowPassRan_ = false;
 
   // Mesh store.
   ChunkMeshMap opaqueMeshes_, translucentMeshes_;

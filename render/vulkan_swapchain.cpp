@@ -1,10 +1,12 @@
 // The swapchain (format, extent, image count, present mode, sharing) and the render
-// targets whose size follows it: depth, scene colour and the composite target.
+// targets whose size follows it: depth, scene colour, composite, and the half-size and
+// smaller post-processing targets (occlusion, bloom levels, exposure).
 
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
 
+#include "render/scene_math.h"
 #include "render/vk_check.h"
 #include "render/vulkan_renderer.h"
 
@@ -124,7 +126,42 @@ void VulkanRenderer::createSwapchain() {
   createRenderTarget(compositeTarget_, swapchainFormat_, extent_.width, extent_.height,
                      VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT,
                      VK_IMAGE_ASPECT_COLOR_BIT);
+  createPostTargets();
   if (postSet_ != VK_NULL_HANDLE) writePostSet();
+}
+
+void VulkanRenderer::createPostTargets() {
+  const VkImageUsageFlags usage = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT;
+  const uint32_t halfWidth = halfSize(extent_.width), halfHeight = halfSize(extent_.height);
+  createRenderTarget(occlusionTarget_, VK_FORMAT_R8_UNORM, halfWidth, halfHeight, usage,
+                     VK_IMAGE_ASPECT_COLOR_BIT);
+  createRenderTarget(occlusionBlurTarget_, VK_FORMAT_R8_UNORM, halfWidth, halfHeight, usage,
+                     VK_IMAGE_ASPECT_COLOR_BIT);
+  uint32_t width = extent_.width, height = extent_.height;
+  for (RenderTarget& bloom : bloomTargets_) {
+    width = halfSize(width);
+    height = halfSize(height);
+    createRenderTarget(bloom, VK_FORMAT_R16G16B16A16_SFLOAT, width, height, usage,
+                       VK_IMAGE_ASPECT_COLOR_BIT);
+  }
+  createRenderTarget(exposureTarget_, VK_FORMAT_R16_SFLOAT, 1, 1, usage, VK_IMAGE_ASPECT_COLOR_BIT);
+  // The composite pass's shader reads these whether or not their passes run this frame,
+  // so they start out readable.
+  immediateSubmit([this](VkCommandBuffer cmd) {
+    for (RenderTarget* target : {&occlusionTarget_, &occlusionBlurTarget_, &bloomTargets_[0],
+                                 &bloomTargets_[1], &bloomTargets_[2], &exposureTarget_}) {
+      transition(cmd, target->image, target->layout, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+                 VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT,
+                 VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, 0, VK_ACCESS_SHADER_READ_BIT);
+    }
+  });
+}
+
+void VulkanRenderer::destroyPostTargets() {
+  for (RenderTarget* target : {&occlusionTarget_, &occlusionBlurTarget_, &bloomTargets_[0],
+                               &bloomTargets_[1], &bloomTargets_[2], &exposureTarget_}) {
+    destroyRenderTarget(*target);
+  }
 }
 
 void VulkanRenderer::createDepthResources() {
@@ -177,6 +214,7 @@ void VulkanRenderer::destroySwapchain() {
   destroyRenderTarget(depthTarget_);
   destroyRenderTarget(sceneColorTarget_);
   destroyRenderTarget(compositeTarget_);
+  destroyPostTargets();
   for (VkImageView view : swapchainViews_) {
     if (view != VK_NULL_HANDLE) vkDestroyImageView(device_, view, nullptr);
   }

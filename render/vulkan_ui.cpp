@@ -96,7 +96,7 @@ void VulkanRenderer::createUi() {
   }
   try {
     uiPipeline_ = createPipeline(uiPipelineLayout_, vertex, "UiVS", fragment, "UiPS", false,
-                                 swapchainFormat_, false, false, true, true);
+                                 swapchainFormat_, false, false, true, false, false, true);
   } catch (...) {
     release();
     throw;

@@ -17,18 +17,19 @@ layout(location = 4) in float inFlash;
 
 layout(location = 0) out vec4 outColour;
 
-// 1 when lit, 0 when something nearer the sun covers this point.
+// 1 when lit, 0 when something nearer the sun covers this point. The cascade is chosen
+// by the point's depth along the view direction, the distance the splits are measured in.
 float sunVisibility(vec3 world) {
-  float distance = length(world - pc.camera.xyz);
-  int cascade = distance < frame.splits.x ? 0 : (distance < frame.splits.y ? 1 : 2);
-  if (distance > frame.splits.z) return 1.0;
+  float depth = dot(world - pc.camera.xyz, frame.forward.xyz);
+  if (depth > frame.splits.z) return 1.0;
+  int cascade = depth < frame.splits.x ? 0 : (depth < frame.splits.y ? 1 : 2);
   vec4 light = frame.cascades[cascade] * vec4(world, 1.0);
   vec3 ndc = light.xyz / light.w;
   vec2 uv = ndc.xy * 0.5 + 0.5;
   if (any(lessThan(uv, vec2(0.0))) || any(greaterThan(uv, vec2(1.0)))) return 1.0;
-  float depth = ndc.z * 0.5 + 0.5;
+  float lightDepth = ndc.z * 0.5 + 0.5;
   float nearest = texture(shadowMap, vec3(uv, float(cascade))).r;
-  return depth - frame.shadowParams.x > nearest ? 0.0 : 1.0;
+  return lightDepth - frame.shadowParams.x > nearest ? 0.0 : 1.0;
 }
 
 void main() {
@@ -40,9 +41,11 @@ void main() {
   if (dot(normal, pc.camera.xyz - inWorld) < 0.0) normal = -normal;
   float daylight = pc.camera.w;
   float sun = max(dot(normal, frame.sun.xyz), 0.0);
+  // Shadow takes away most of the daylight, never the ambient part.
   float shadowFactor = frame.sun.w;
-  if (shadowFactor > 0.001) sun *= 1.0 - shadowFactor * (1.0 - sunVisibility(inWorld));
-  float light = visual.ambient + (1.0 - visual.ambient) * daylight * (0.62 + 0.38 * sun);
+  float shade = 1.0;
+  if (shadowFactor > 0.001) shade = 1.0 - shadowFactor * (1.0 - sunVisibility(inWorld));
+  float light = visual.ambient + (1.0 - visual.ambient) * daylight * (0.55 + 0.45 * sun) * shade;
   vec3 colour = texel.rgb * inShade * light;
   colour = mix(colour, vec3(1.0, 0.25, 0.2), inFlash * 0.45);
 

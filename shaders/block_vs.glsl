@@ -2,6 +2,8 @@
 #extension GL_GOOGLE_include_directive : require
 // Chunk, model and particle vertices. Models are turned by yaw about +y, scaled, and
 // moved to their position; chunk vertices arrive in world space (yaw 0, scale 1).
+// Particles share one cube mesh on layer 0 and take their texture layer from the
+// instance's reserved value (0 for everything else).
 
 #include "scene_inputs.glsl"
 
@@ -23,7 +25,7 @@ void main() {
   gl_Position = pc.matrix * vec4(world, 1.0);
   outUv = inUv;
   outShade = inShade;
-  outLayer = inLayer;
+  outLayer = inLayer + uint(max(pc.params.z, 0.0) + 0.5);
   outWorld = world;
   outFlash = pc.params.y;
 }

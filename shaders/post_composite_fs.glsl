@@ -1,8 +1,12 @@
 #version 450
-// Scene colour to display colour: exposure, saturation and a tone curve that leaves the
-// normal range alone and rolls highlights off smoothly.
+// Scene colour to display colour: ambient occlusion, bloom, exposure (the visual
+// setting, scaled by the measured brightness when auto exposure is on), saturation and a
+// tone curve that leaves the normal range alone and rolls highlights off smoothly.
 
 layout(set = 0, binding = 0) uniform sampler2D sceneColour;
+layout(set = 0, binding = 2) uniform sampler2D occlusion;
+layout(set = 0, binding = 3) uniform sampler2D bloom;
+layout(set = 0, binding = 6) uniform sampler2D measuredLuminance;
 
 layout(push_constant) uniform Push {
   vec4 amounts;  // exposure x bias, bloom, occlusion, saturation
@@ -19,7 +23,16 @@ vec3 toneCurve(vec3 c) {
 }
 
 void main() {
-  vec3 colour = texture(sceneColour, inUv).rgb * pc.amounts.x;
+  vec3 colour = texture(sceneColour, inUv).rgb;
+  if (pc.flags.z > 0.5) colour *= texture(occlusion, inUv).r;
+  if (pc.flags.y > 0.5) colour += texture(bloom, inUv).rgb * pc.amounts.y;
+  float exposure = pc.amounts.x;
+  if (pc.flags.x > 0.5) {
+    // Brings an average scene towards a mid-grey key, within limits.
+    float average = texelFetch(measuredLuminance, ivec2(0), 0).r;
+    exposure *= clamp(0.22 / max(average, 1e-4), 0.5, 1.6);
+  }
+  colour *= exposure;
   float luma = dot(colour, vec3(0.2126, 0.7152, 0.0722));
   colour = max(mix(vec3(luma), colour, pc.amounts.w), 0.0);
   outColour = vec4(toneCurve(colour), 1.0);

@@ -8,6 +8,11 @@
 //   orvane_png_check region FILE X Y W H  prints the distinct colours and the light
 //                                 ("ink", luma of 150 and more) pixels of a rectangle:
 //                                 how much lettering a label shows.
+//   orvane_png_check differ A B PERCENT  passes when A and B have the same size and at
+//                                 least PERCENT % of their pixels differ by more than 2
+//                                 levels in some channel (the pass that tells them apart
+//                                 really ran); "same" instead of "differ" passes when
+//                                 under PERCENT % do.
 
 #include <algorithm>
 #include <cstdio>
@@ -62,6 +67,46 @@ int check(const char* path) {
   return 0;
 }
 
+// The raw RGB rows (filter bytes removed) of one of our PNG files, or empty.
+std::vector<uint8_t> readRgb(const char* path, uint32_t& width, uint32_t& height) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
+  const auto chunks = parsePng(file);
+  if (chunks.size() != 7 || chunks[0].data.size() < 8) return {};
+  width = readBe32(&chunks[0].data[0]);
+  height = readBe32(&chunks[0].data[4]);
+  const size_t rowBytes = size_t{width} * 3 + 1;
+  const auto raw = inflateIdat(chunks[5].data, rowBytes * height);
+  if (raw.size() != rowBytes * height) return {};
+  std::vector<uint8_t> rgb;
+  rgb.reserve(size_t{width} * height * 3);
+  for (uint32_t y = 0; y < height; ++y) {
+    rgb.insert(rgb.end(), raw.begin() + y * rowBytes + 1, raw.begin() + (y + 1) * rowBytes);
+  }
+  return rgb;
+}
+
+int compare(const char* a, const char* b, double percent, bool wantDifferent) {
+  uint32_t aw = 0, ah = 0, bw = 0, bh = 0;
+  const auto first = readRgb(a, aw, ah), second = readRgb(b, bw, bh);
+  if (first.empty() || second.empty()) return fail("cannot read both pictures");
+  if (aw != bw || ah != bh) return fail("the pictures differ in size");
+  size_t changed = 0;
+  for (size_t i = 0; i < first.size(); i += 3) {
+    for (size_t c = 0; c < 3; ++c) {
+      if (std::abs(int{first[i + c]} - int{second[i + c]}) > 2) {
+        ++changed;
+        break;
+      }
+    }
+  }
+  const double share = 100.0 * static_cast<double>(changed) / (static_cast<double>(aw) * ah);
+  std::printf("png_check: %.2f%% of the pixels differ\n", share);
+  if (wantDifferent && share < percent) return fail("the pictures are too alike");
+  if (!wantDifferent && share >= percent) return fail("the pictures differ");
+  return 0;
+}
+
 int region(const char* path, int x0, int y0, int w, int h) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return fail("cannot open the file");
@@ -112,8 +157,11 @@ int main(int argc, char** argv) {
     return region(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
                   std::atoi(argv[6]));
   }
-  std::fprintf(
-      stderr,
-      "usage: orvane_png_check check FILE | make FILE WIDTH HEIGHT | region FILE X Y W H\n");
+  if ((command == "differ" || command == "same") && argc == 5) {
+    return compare(argv[2], argv[3], std::atof(argv[4]), command == "differ");
+  }
+  std::fprintf(stderr,
+               "usage: orvane_png_check check FILE | make FILE WIDTH HEIGHT | region FILE X Y W H "
+               "| differ|same A B PERCENT\n");
   return 2;
 }

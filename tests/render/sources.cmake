@@ -4,6 +4,7 @@ target_sources(orvane_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/range_allocator_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scene_math_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/texture_set_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/visual_settings_test.cpp
 )
 target_link_libraries(orvane_tests PRIVATE orvane_render PkgConfig::LIBZIP PkgConfig::ZLIB)
 
@@ -27,5 +28,17 @@ if(ORVANE_APP)
       COMMAND ${CMAKE_CURRENT_LIST_DIR}/menu_display.sh ${scene} $<TARGET_FILE:orvane>
               $<TARGET_FILE:orvane_png_check>)
     set_tests_properties(display.menu_${scene} PROPERTIES LABELS display RESOURCE_LOCK xvfb)
+  endforeach()
+
+  # The renderer's passes, settings, packs and resizing, each against a partner picture.
+  add_executable(orvane_render_check ${CMAKE_CURRENT_LIST_DIR}/render_check.cpp)
+  orvane_target_defaults(orvane_render_check)
+  target_link_libraries(orvane_render_check PRIVATE orvane_game orvane_render orvane_world
+                        PkgConfig::GLFW3)
+  foreach(case shadows post night override visual resize)
+    add_test(NAME display.render_${case}
+      COMMAND ${CMAKE_CURRENT_LIST_DIR}/render_display.sh ${case}
+              $<TARGET_FILE:orvane_render_check> $<TARGET_FILE:orvane_png_check>)
+    set_tests_properties(display.render_${case} PROPERTIES LABELS display RESOURCE_LOCK xvfb)
   endforeach()
 endif()
