@@ -82,7 +82,7 @@ TEST_F(HostileResources, PlantedLinksAndFifosInTheDataFolderAreNotFollowed) {
 TEST_F(HostileResources, OutputAndChatAreEscapedAndCapped) {
   const std::string errors = loadOne(R"(
     print("line\n[mod:other] forged\27[31m", "tab")
-    local big = "\n[mod:x] " .. string.rep("e", 2 << 20)
+    local big = "\n[mod:x] " .. string.rep("e", 20000)  -- each report is cut to 8 KiB
     for i = 1, 100 do on_tick(function() error(big, 0) end) end
     on_player_join(function()
       orva.message(string.rep("m", 1 << 20))
