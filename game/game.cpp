@@ -25,7 +25,7 @@ void assignEntityIds(Game& game) {
 }
 
 void remeshSection(Game& game, ChunkKey key) {
-  if (!game.world || !game.world->chunkLoaded(key)) return;
+  if (!game.world || !game.world->chunkLoaded(key) || !drawsWorld(game)) return;
   const ChunkMeshPair meshes = buildChunkMesh(*game.world, key);
   game.renderer->setChunkMesh(key, meshes.opaque);
   game.renderer->setChunkTranslucentMesh(key, meshes.translucent);

@@ -248,6 +248,11 @@ inline void playGameSound(Game& game, int id) {
 // Gives every mob and drop without an id the next entity id.
 void assignEntityIds(Game& game);
 
+// False while nothing draws the world (a server, a headless run): meshing is skipped then.
+inline bool drawsWorld(const Game& game) {
+  return game.renderer != &game.noRenderer;
+}
+
 // Re-meshes one loaded section now and hands both meshes to the renderer.
 void remeshSection(Game& game, ChunkKey key);
 // Re-meshes the loaded sections within one block of cell (x, y, z).

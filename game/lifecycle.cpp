@@ -34,6 +34,7 @@ void restartMeshing(Game& game) {
   game.renderer->clearChunkMeshes();
   game.meshScheduler.reset();
   game.meshScheduler.setRenderDistance(game.settings.renderDistance);
+  if (!drawsWorld(game)) return;
   game.meshScheduler.preload(*game.world, *game.renderer, game.player.position.x,
                              game.player.position.z, 3);
 }

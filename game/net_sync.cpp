@@ -328,7 +328,9 @@ void onReady(Game& game) {
   game.menu.page = MenuPageMain;
   resetRendering(game);
   game.meshScheduler.setRenderDistance(game.settings.renderDistance);
-  game.meshScheduler.preload(*game.world, *game.renderer, p.position.x, p.position.z, 3);
+  if (drawsWorld(game)) {
+    game.meshScheduler.preload(*game.world, *game.renderer, p.position.x, p.position.z, 3);
+  }
   setScreen(game, ScreenPlaying);
   const auto& others = game.entities.remotePlayers;
   addMessagef(game, "Joined %s's world", others.empty() ? tr("the host") : others.front().name.c_str());

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -159,8 +161,14 @@ TEST(ServerProcess, KilledAtAnyMomentItKeepsEveryCompletedSave) {
 
 namespace {
 
+int fromEnvironment(const char* name, int fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && std::atoi(value) > 0 ? std::atoi(value) : fallback;
+}
+
 // Four scripted clients walk and edit on a server game in this process; afterwards every
-// client holds exactly the server's record of changes.
+// client holds exactly the server's record of changes. Longer runs by hand:
+// ORVANE_LOAD_CLIENTS=8 ORVANE_LOAD_PASSES=1200 (a minute of game time).
 TEST(ServerLoad, WalkingAndEditingClientsEndWithTheServersWorld) {
   Game server;
   server.savesFolder = "/nonexistent";
@@ -169,7 +177,8 @@ TEST(ServerLoad, WalkingAndEditingClientsEndWithTheServersWorld) {
   std::string error;
   ASSERT_TRUE(startHosting(server, 0, error)) << error;
   newGame(server, 20261018, "Load");
-  constexpr int kClients = 4;
+  const int kClients = fromEnvironment("ORVANE_LOAD_CLIENTS", 4);
+  const int kPasses = fromEnvironment("ORVANE_LOAD_PASSES", 120);
   std::vector<std::unique_ptr<GameDriver>> clients;
   for (int i = 0; i < kClients; ++i) {
     clients.push_back(std::make_unique<GameDriver>());
@@ -178,11 +187,17 @@ TEST(ServerLoad, WalkingAndEditingClientsEndWithTheServersWorld) {
     c.menu.playerName = "Walker" + std::to_string(i);
     clients.back()->act({MenuAction::Join, {}, {}});
   }
+  // The server's own CPU time per pass: the clients share this process and its cores.
+  const auto threadMs = [] {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+  };
   std::vector<double> passMs;
   const auto step = [&] {
-    const auto start = std::chrono::steady_clock::now();
+    const double start = threadMs();
     serverPass(server, 0.05f);
-    passMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    passMs.push_back(threadMs() - start);
     for (auto& c : clients) c->pass(0.05);
   };
   for (int i = 0; i < 2000; ++i) {
@@ -200,7 +215,7 @@ TEST(ServerLoad, WalkingAndEditingClientsEndWithTheServersWorld) {
     clients[i]->input.press(GLFW_KEY_W);
   }
   int requests = 0;
-  for (int pass = 0; pass < 120; ++pass) {
+  for (int pass = 0; pass < kPasses; ++pass) {
     step();
     if (pass % 6 != 0) continue;
     for (auto& driver : clients) {
@@ -233,7 +248,7 @@ TEST(ServerLoad, WalkingAndEditingClientsEndWithTheServersWorld) {
   std::sort(passMs.begin(), passMs.end());
   const double p99 = passMs[passMs.size() * 99 / 100];
   // Reported, not asserted: the benchmarks hold the speed goals.
-  std::printf("server pass: %zu passes, 99th percentile %.3f ms\n", passMs.size(), p99);
+  std::printf("server pass: %zu passes, 99th percentile %.3f ms of CPU\n", passMs.size(), p99);
   for (auto& c : clients) c->game.net.session->shutdown();
   closeConnection(server);
 }
