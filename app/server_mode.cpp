@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <limits>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -27,7 +28,8 @@ namespace {
 constexpr float kPassSeconds = 0.05f;  // 20 passes per second
 constexpr int kKeepRadius = 3;         // columns kept around the spawn and each player
 constexpr int kUnloadRadius = 5;       // columns farther than this from all of them go
-constexpr double kColumnCheckSeconds = 1.0;
+constexpr double kColumnCheckSeconds = 1.0;  // between unloads
+constexpr int kGenerationsPerPass = 4;       // a pass never stalls on a whole area
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -141,20 +143,38 @@ void serverPass(Game& game, float dt) {
   game.world->takeDirtyChunks();  // nothing is drawn here
 }
 
-void manageServerColumns(Game& game) {
-  if (!game.world) return;
+namespace {
+
+std::vector<ColumnPos> keptCentres(const Game& game) {
   std::vector<ColumnPos> centres{columnOf(game.spawnPoint.x, game.spawnPoint.z)};
   for (const RemotePlayer& r : game.entities.remotePlayers) {
     if (r.hasState) centres.push_back(columnOf(r.targetX, r.targetZ));
   }
-  for (const ColumnPos& c : centres) {
+  return centres;
+}
+
+}  // namespace
+
+int generateServerColumns(Game& game, int budget) {
+  if (!game.world) return 0;
+  int generated = 0;
+  for (const ColumnPos& c : keptCentres(game)) {
     for (int dz = -kKeepRadius; dz <= kKeepRadius; ++dz) {
       for (int dx = -kKeepRadius; dx <= kKeepRadius; ++dx) {
+        if (game.world->isColumnLoaded(c.cx + dx, c.cz + dz)) continue;
+        if (generated == budget) return generated;
         game.world->ensureColumn(c.cx + dx, c.cz + dz);
+        ++generated;
       }
     }
   }
-  game.world->unloadColumnsAwayFrom(centres, kUnloadRadius);
+  return generated;
+}
+
+void manageServerColumns(Game& game) {
+  if (!game.world) return;
+  generateServerColumns(game, std::numeric_limits<int>::max());
+  game.world->unloadColumnsAwayFrom(keptCentres(game), kUnloadRadius);
 }
 
 // --- Operator console ------------------------------------------------------------------
@@ -236,8 +256,9 @@ int runServer(const std::vector<std::string>& args) {
   while (stopRequested == 0) {
     serverPass(game, kPassSeconds);
     game.clock += kPassSeconds;
+    generateServerColumns(game, kGenerationsPerPass);
     if ((sinceColumns += kPassSeconds) >= kColumnCheckSeconds) {
-      manageServerColumns(game);
+      game.world->unloadColumnsAwayFrom(keptCentres(game), kUnloadRadius);
       sinceColumns = 0.0;
     }
     if ((sinceSave += kPassSeconds) >= options.autosaveSeconds) {

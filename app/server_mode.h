@@ -17,8 +17,10 @@ int runServer(const std::vector<std::string>& args);
 // creatures and drops, as a hosting game runs them.
 void serverPass(Game& game, float dt);
 
-// Keeps the columns around the spawn and every player with a known position loaded
-// and drops the others.
+// Generates at most `budget` of the missing columns around the spawn and every player
+// with a known position; returns how many it generated.
+int generateServerColumns(Game& game, int budget);
+// Generates every missing column around the spawn and the players and drops the others.
 void manageServerColumns(Game& game);
 
 // One line typed by the operator: "/stop" (returns false), "/kick <name>", "/say
