@@ -96,7 +96,10 @@ TEST_F(HostileResources, OutputAndChatAreEscapedAndCapped) {
   EXPECT_LT(ticked.size(), 2 * kModOutputBytesPerSecond);
   EXPECT_EQ(ticked.find("\n[mod:x]"), std::string::npos);
   EXPECT_NE(ticked.find("\\n[mod:x] eee"), std::string::npos);
-  EXPECT_NE(ticked.find("[mod:m] too much output"), std::string::npos);
+  // The flood ends at the output cap, or first at the tick's deadline on a slow build.
+  EXPECT_TRUE(ticked.find("[mod:m] too much output") != std::string::npos ||
+              ticked.find("[mod:m] used up the time of a tick event") != std::string::npos)
+      << ticked.size() << " bytes";
   manager.firePlayerJoin(1, "p");
   ASSERT_EQ(context.messages.size(), static_cast<size_t>(kModMessagesPerSecond));
   EXPECT_EQ(context.messages[0].size(), kModMaxMessageLength);
