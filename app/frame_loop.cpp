@@ -462,7 +462,8 @@ std::vector<EntityInstance> entityInstances(const Game& game) {
 std::string captureDescription(const Game& game, const std::string& software) {
   char text[512];
   if (game.screen == ScreenMainMenu || !game.world) {
-    static const char* const kPages[] = {"main menu", "world list", "multiplayer menu", "connecting"};
+    static const char* const kPages[] = {"main menu", "world list", "multiplayer menu",
+                                         "connecting"};
     std::snprintf(text, sizeof text, "%s\nScreen: %s", software.c_str(),
                   kPages[std::clamp(game.menu.page, 0, 3)]);
     return text;
@@ -476,7 +477,8 @@ std::string captureDescription(const Game& game, const std::string& software) {
                 "%s\nWorld: %s\nSeed: %u\nPosition: %.2f, %.2f, %.2f\nIn-game time: %02d:%02d\n"
                 "Weather: %s\nGame mode: %s",
                 software.c_str(), game.worldName.empty() ? "(multiplayer)" : game.worldName.c_str(),
-                game.seed, p.x, p.y, p.z, hours, minutes, kWeather[std::min<int>(game.environment.weather, 2)],
+                game.seed, p.x, p.y, p.z, hours, minutes,
+                kWeather[std::min<int>(game.environment.weather, 2)],
                 gameModeName(game.player.gameMode));
   return text;
 }

@@ -13,7 +13,6 @@
 #include "game/game.h"
 #include "render/renderer.h"
 
-
 // What a pass did, for its driver.
 struct PassResult {
   bool minimised = false;  // skipped the simulation: wait for a window event

@@ -14,9 +14,9 @@ struct InputRecord {
   bool leftButton = false, rightButton = false;
   // Cursor positions reported since the previous pass, in order.
   std::vector<double> cursorX, cursorY;
-  std::vector<double> scroll;           // vertical offsets, one per event
-  std::vector<uint32_t> characters;     // typed Unicode code points
-  std::string clipboard;                // text to paste (read when Ctrl+V is pressed)
+  std::vector<double> scroll;        // vertical offsets, one per event
+  std::vector<uint32_t> characters;  // typed Unicode code points
+  std::string clipboard;             // text to paste (read when Ctrl+V is pressed)
   int framebufferWidth = 1280, framebufferHeight = 720;
   bool closeRequested = false;
 

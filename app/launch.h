@@ -8,8 +8,8 @@ enum class RunMode { Play, SelfTest, NetTest, ModTest, HostTest, Benchmark, Scre
 
 struct LaunchOptions {
   RunMode mode = RunMode::Play;
-  std::string screenshotPath;   // Screenshot only
-  std::string screenshotScene;  // Screenshot only; empty for the default scene
+  std::string screenshotPath;                // Screenshot only
+  std::string screenshotScene;               // Screenshot only; empty for the default scene
   std::vector<std::string> serverArguments;  // Server only: the words after "--server"
 };
 

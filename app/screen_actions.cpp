@@ -20,7 +20,8 @@ void createAndPlay(Game& game) {
     return;
   }
   closeConnection(game);
-  const uint32_t seed = game.menu.seedText.empty() ? clockRandom() : seedFromText(game.menu.seedText);
+  const uint32_t seed =
+      game.menu.seedText.empty() ? clockRandom() : seedFromText(game.menu.seedText);
   newGame(game, seed, name);
   saveGame(game);
   refreshWorldList(game);
@@ -143,21 +144,40 @@ void cancelConnecting(Game& game) {
 
 void performMenuAction(Game& game, MenuAction action) {
   switch (action) {
-    case MenuAction::CreateAndPlay: createAndPlay(game); break;
-    case MenuAction::PlaySelected: playSelected(game); break;
-    case MenuAction::DeleteConfirmed: deleteSelected(game); break;
-    case MenuAction::HostSelected: host(game, true); break;
-    case MenuAction::HostNew: host(game, false); break;
-    case MenuAction::Join: join(game); break;
-    case MenuAction::CancelConnecting: cancelConnecting(game); break;
-    case MenuAction::Quit: game.flags.quitRequested = true; break;
-    default: break;
+    case MenuAction::CreateAndPlay:
+      createAndPlay(game);
+      break;
+    case MenuAction::PlaySelected:
+      playSelected(game);
+      break;
+    case MenuAction::DeleteConfirmed:
+      deleteSelected(game);
+      break;
+    case MenuAction::HostSelected:
+      host(game, true);
+      break;
+    case MenuAction::HostNew:
+      host(game, false);
+      break;
+    case MenuAction::Join:
+      join(game);
+      break;
+    case MenuAction::CancelConnecting:
+      cancelConnecting(game);
+      break;
+    case MenuAction::Quit:
+      game.flags.quitRequested = true;
+      break;
+    default:
+      break;
   }
 }
 
 void performPauseAction(Game& game, PauseAction action) {
   switch (action) {
-    case PauseAction::Resume: setScreen(game, ScreenPlaying); break;
+    case PauseAction::Resume:
+      setScreen(game, ScreenPlaying);
+      break;
     case PauseAction::Save:
       if (saveGame(game)) {
         refreshWorldList(game);
@@ -173,7 +193,8 @@ void performPauseAction(Game& game, PauseAction action) {
       closeConnection(game);
       game.flags.quitRequested = true;
       break;
-    case PauseAction::None: break;
+    case PauseAction::None:
+      break;
   }
 }
 

@@ -4,8 +4,17 @@
 
 #include "game/game.h"
 
-enum class MenuAction { None, CreateAndPlay, PlaySelected, DeleteConfirmed, HostSelected, HostNew,
-                        Join, CancelConnecting, Quit };
+enum class MenuAction {
+  None,
+  CreateAndPlay,
+  PlaySelected,
+  DeleteConfirmed,
+  HostSelected,
+  HostNew,
+  Join,
+  CancelConnecting,
+  Quit
+};
 enum class PauseAction { None, Resume, Save, SaveAndQuit, QuitToDesktop };
 enum class DeathAction { None, Respawn, QuitToMenu };
 

@@ -20,7 +20,8 @@ constexpr float kVillageSearch = 800.0f;
 
 std::vector<std::string> wordsOf(const std::string& scene) {
   std::string spaced = scene;
-  std::replace_if(spaced.begin(), spaced.end(), [](char c) { return c == '+' || c == ','; }, ' ');
+  std::replace_if(
+      spaced.begin(), spaced.end(), [](char c) { return c == '+' || c == ','; }, ' ');
   std::istringstream in(spaced);
   std::vector<std::string> words;
   for (std::string w; in >> w;) words.push_back(w);
@@ -58,7 +59,8 @@ SceneCamera mobCamera(const Game& game, uint8_t type) {
 }
 
 SceneCamera villageCamera(Game& game) {
-  const std::optional<Village> village = nearestVillage(*game.world, game.spawnPoint, kVillageSearch);
+  const std::optional<Village> village =
+      nearestVillage(*game.world, game.spawnPoint, kVillageSearch);
   if (!village) return defaultCamera(game);
   game.world->ensureColumnsAround(village->x, village->z, 3);
   const glm::vec3 centre(static_cast<float>(village->x), static_cast<float>(village->y),

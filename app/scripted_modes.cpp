@@ -53,7 +53,8 @@ int runHostTest(GLFWwindow* window) {
   const bool hosted = startHosting(game, kHostTestPort, error);
   if (hosted) {
     setScreen(game, ScreenPlaying);
-    addMessagef(game, "Hosting \"%s\" on UDP %u", kHostTestWorld, static_cast<unsigned>(kHostTestPort));
+    addMessagef(game, "Hosting \"%s\" on UDP %u", kHostTestWorld,
+                static_cast<unsigned>(kHostTestPort));
     std::printf("hosttest: %s\n", game.chat.log.back().text.c_str());
     closeConnection(game);
   } else {
@@ -89,14 +90,15 @@ int runBenchmark(GLFWwindow* window) {
     const Lighting light = menuLighting(game.environment.timeOfDay);
     renderer.setLighting(1.0f, 128.0f, light.sunDirection);
     renderer.beginUiFrame();
-    renderer.drawFrame(camera, eye, buildEntityDrawList(game.entities.drops, game.entities.mobs, {}),
-                       noParticles);
+    renderer.drawFrame(
+        camera, eye, buildEntityDrawList(game.entities.drops, game.entities.mobs, {}), noParticles);
   }
   const double elapsed = glfwGetTime() - start;
-  std::printf("benchmark: %d frames in %.2f s = %.1f fps | %d draws, %d chunks cached, %d tracked\n",
-              kTimedFrames, elapsed, kTimedFrames / elapsed, renderer.drawnChunkCount(),
-              static_cast<int>(renderer.chunkMeshCount()),
-              static_cast<int>(game.meshScheduler.meshedCount()));
+  std::printf(
+      "benchmark: %d frames in %.2f s = %.1f fps | %d draws, %d chunks cached, %d tracked\n",
+      kTimedFrames, elapsed, kTimedFrames / elapsed, renderer.drawnChunkCount(),
+      static_cast<int>(renderer.chunkMeshCount()),
+      static_cast<int>(game.meshScheduler.meshedCount()));
   stopGame(game, renderer);
   return 0;
 }

@@ -7,9 +7,9 @@
 
 #include <chrono>
 #include <csignal>
-#include <limits>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <thread>
 
 #include "app/frame_loop.h"
@@ -25,9 +25,9 @@
 
 namespace {
 
-constexpr float kPassSeconds = 0.05f;  // 20 passes per second
-constexpr int kKeepRadius = 3;         // columns kept around the spawn and each player
-constexpr int kUnloadRadius = 5;       // columns farther than this from all of them go
+constexpr float kPassSeconds = 0.05f;        // 20 passes per second
+constexpr int kKeepRadius = 3;               // columns kept around the spawn and each player
+constexpr int kUnloadRadius = 5;             // columns farther than this from all of them go
 constexpr double kColumnCheckSeconds = 1.0;  // between unloads
 constexpr int kGenerationsPerPass = 4;       // a pass never stalls on a whole area
 

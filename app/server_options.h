@@ -10,7 +10,7 @@
 
 struct ServerOptions {
   std::string worldName;
-  uint16_t port = 27632;  // 0: any free port (the start-up line names it)
+  uint16_t port = 27632;         // 0: any free port (the start-up line names it)
   std::optional<uint32_t> seed;  // a new world's seed; the clock when absent
   int maxPlayers = 32;
   double autosaveSeconds = 300.0;

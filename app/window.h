@@ -13,4 +13,3 @@ void shutdownWindowSystem();
 // returns null on failure.
 GLFWwindow* createGameWindow(bool visible);
 void destroyGameWindow(GLFWwindow* window);
-

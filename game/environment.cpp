@@ -15,9 +15,9 @@ constexpr float kMinimapPeriod = 0.45f;
 constexpr float kVillageCheckPeriod = 0.5f;
 constexpr float kPi = 3.14159265f;
 
-const char* const kFirstPartEnglish[8] = {"Oak", "Stone", "Moss", "Raven",
-                                          "Brook", "Ash", "Fern", "Gale"};
-const char* const kSecondPartEnglish[8] = {"vale", "ford", "holm", "wick",
+const char* const kFirstPartEnglish[8] = {"Oak",   "Stone", "Moss", "Raven",
+                                          "Brook", "Ash",   "Fern", "Gale"};
+const char* const kSecondPartEnglish[8] = {"vale",  "ford",  "holm",  "wick",
                                            "brook", "stead", "field", "hollow"};
 const char* const kFirstPartChinese[8] = {"橡木", "石头", "苔藓", "乌鸦",
                                           "溪水", "白蜡", "蕨草", "疾风"};
@@ -63,10 +63,18 @@ std::array<uint8_t, 4> mapColour(const World& world, int x, int z) {
   float base[3] = {205, 190, 140};
   if (h > 32) {
     switch (mapBiome(world, x, z)) {
-      case BiomeForest: base[0] = 68, base[1] = 118, base[2] = 54; break;
-      case BiomeDesert: base[0] = 210, base[1] = 192, base[2] = 136; break;
-      case BiomeSnow: base[0] = 228, base[1] = 236, base[2] = 244; break;
-      default: base[0] = 92, base[1] = 150, base[2] = 70; break;
+      case BiomeForest:
+        base[0] = 68, base[1] = 118, base[2] = 54;
+        break;
+      case BiomeDesert:
+        base[0] = 210, base[1] = 192, base[2] = 136;
+        break;
+      case BiomeSnow:
+        base[0] = 228, base[1] = 236, base[2] = 244;
+        break;
+      default:
+        base[0] = 92, base[1] = 150, base[2] = 70;
+        break;
     }
   }
   const float shade = 0.76f + 0.34f * std::clamp(h / 72.0f, 0.0f, 1.0f);

@@ -26,8 +26,12 @@
 class GameModContext;
 
 enum Screen : int { ScreenMainMenu = 0, ScreenPlaying = 1, ScreenPaused = 2, ScreenDead = 3 };
-enum MenuPage : int { MenuPageMain = 0, MenuPageWorlds = 1, MenuPageMultiplayer = 2,
-                      MenuPageConnecting = 3 };
+enum MenuPage : int {
+  MenuPageMain = 0,
+  MenuPageWorlds = 1,
+  MenuPageMultiplayer = 2,
+  MenuPageConnecting = 3
+};
 enum Weather : uint8_t { WeatherClear = 0, WeatherRain = 1, WeatherSnow = 2 };
 enum NetRole : int { NetOffline = 0, NetHost = 1, NetClient = 2 };
 
@@ -238,8 +242,12 @@ struct Game {
 };
 
 // Sound ids.
-enum GameSound : int { SoundBlockBroken = 0, SoundBlockPlaced = 1, SoundFootstep = 2,
-                       SoundPlayerHurt = 3 };
+enum GameSound : int {
+  SoundBlockBroken = 0,
+  SoundBlockPlaced = 1,
+  SoundFootstep = 2,
+  SoundPlayerHurt = 3
+};
 
 inline void playGameSound(Game& game, int id) {
   game.pendingSounds.push_back(id);

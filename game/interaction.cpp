@@ -78,9 +78,8 @@ void placeBlock(Game& game) {
     if (player.gameMode == GameModeSurvival) addMessage(game, "Selected slot is empty");
     return;
   }
-  if (modsDecide(game) &&
-      !game.mods.fireBlockPlace(cell.x, cell.y, cell.z, blockDef(item).id, game.net.localId,
-                                game.net.playerName)) {
+  if (modsDecide(game) && !game.mods.fireBlockPlace(cell.x, cell.y, cell.z, blockDef(item).id,
+                                                    game.net.localId, game.net.playerName)) {
     return;
   }
   world.setBlock(cell.x, cell.y, cell.z, item);
@@ -178,9 +177,8 @@ int aimedMob(const Game& game, glm::vec3 direction, bool villagersOnly) {
 bool breakBlock(Game& game, glm::ivec3 cell) {
   World& world = *game.world;
   const BlockId block = world.getBlock(cell.x, cell.y, cell.z);
-  if (modsDecide(game) &&
-      !game.mods.fireBlockBreak(cell.x, cell.y, cell.z, blockDef(block).id, game.net.localId,
-                                game.net.playerName)) {
+  if (modsDecide(game) && !game.mods.fireBlockBreak(cell.x, cell.y, cell.z, blockDef(block).id,
+                                                    game.net.localId, game.net.playerName)) {
     return false;
   }
   spawnBreakParticles(game, cell, block);

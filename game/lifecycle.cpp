@@ -151,8 +151,7 @@ void newGame(Game& game, uint32_t seed, const std::string& name) {
   finishGameStart(game);
 
   addMessagef(game, "World seed %u", seed);
-  const size_t villages =
-      villagesNear(world, game.spawnPoint.x, game.spawnPoint.z, 640.0f).size();
+  const size_t villages = villagesNear(world, game.spawnPoint.x, game.spawnPoint.z, 640.0f).size();
   if (villages > 0) addMessagef(game, "%d village(s) nearby", static_cast<int>(villages));
 }
 
@@ -184,7 +183,8 @@ bool loadGame(Game& game, const std::string& name) {
     player.yaw = savedPlayer.yaw;
     player.pitch = savedPlayer.pitch;
     player.flying = savedPlayer.flying;
-    player.gameMode = savedPlayer.gameMode == GameModeSurvival ? GameModeSurvival : GameModeCreative;
+    player.gameMode =
+        savedPlayer.gameMode == GameModeSurvival ? GameModeSurvival : GameModeCreative;
     player.hitPoints = std::clamp(savedPlayer.hitPoints, 1, 20);
     for (size_t i = 0; i < savedPlayer.slots.size() && i < kInventorySlots; ++i) {
       const SavedSlot& slot = savedPlayer.slots[i];
@@ -263,11 +263,13 @@ bool saveGame(Game& game) {
   savedPlayer.gameMode = player.gameMode;
   savedPlayer.hotbar = static_cast<uint8_t>(game.inventory.items.selected);
   for (const ItemStack& slot : game.inventory.items.slots) {
-    savedPlayer.slots.push_back({slot.item, static_cast<uint16_t>(std::clamp(slot.count, 0, 65535))});
+    savedPlayer.slots.push_back(
+        {slot.item, static_cast<uint16_t>(std::clamp(slot.count, 0, 65535))});
   }
 
   const bool worldWritten = writeWorldSave(game.worldName, saved, game.savesFolder);
-  const bool playerWritten = worldWritten && writePlayerSave(game.worldName, savedPlayer, game.savesFolder);
+  const bool playerWritten =
+      worldWritten && writePlayerSave(game.worldName, savedPlayer, game.savesFolder);
   if (!worldWritten || !playerWritten) {
     addMessagef(game, "Could not save %s", game.worldName.c_str());
     return false;
@@ -312,7 +314,9 @@ void refreshWorldList(Game& game) {
 }
 
 const char* gameModeName(uint8_t mode) {
-  return mode == GameModeSurvival ? "Survival" : mode == GameModeSpectator ? "Spectator" : "Creative";
+  return mode == GameModeSurvival    ? "Survival"
+         : mode == GameModeSpectator ? "Spectator"
+                                     : "Creative";
 }
 
 void setGameMode(Game& game, uint8_t mode) {
@@ -348,8 +352,8 @@ void teleportPlayer(Game& game, glm::vec3 eye, int radius) {
 }
 
 uint32_t clockRandom() {
-  const uint64_t v = static_cast<uint64_t>(
-      std::chrono::steady_clock::now().time_since_epoch() / std::chrono::nanoseconds(1));
+  const uint64_t v = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch() /
+                                           std::chrono::nanoseconds(1));
   return static_cast<uint32_t>((v >> 32) ^ v);
 }
 

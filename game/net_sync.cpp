@@ -333,7 +333,8 @@ void onReady(Game& game) {
   }
   setScreen(game, ScreenPlaying);
   const auto& others = game.entities.remotePlayers;
-  addMessagef(game, "Joined %s's world", others.empty() ? tr("the host") : others.front().name.c_str());
+  addMessagef(game, "Joined %s's world",
+              others.empty() ? tr("the host") : others.front().name.c_str());
 }
 
 // Back to the multiplayer page with the reason, after Rejected or Disconnected.
@@ -439,13 +440,27 @@ void onPlayerState(Game& game, const NetEvent& e) {
 void applyEvent(Game& game, const NetEvent& e) {
   const bool host = game.net.role == NetHost;
   switch (e.kind) {
-    case NetEventKind::PeerJoined: if (host) onPeerJoined(game, e); break;
-    case NetEventKind::PeerLeft: if (host) onPeerLeft(game, e); break;
-    case NetEventKind::EditRequest: if (host) onEditRequest(game, e); break;
-    case NetEventKind::AttackMob: if (host && game.world) onAttackMob(game, e); break;
-    case NetEventKind::PickupRequest: if (host) onPickupRequest(game, e); break;
-    case NetEventKind::Welcome: if (!host) onWelcome(game, e); break;
-    case NetEventKind::Ready: if (!host) onReady(game); break;
+    case NetEventKind::PeerJoined:
+      if (host) onPeerJoined(game, e);
+      break;
+    case NetEventKind::PeerLeft:
+      if (host) onPeerLeft(game, e);
+      break;
+    case NetEventKind::EditRequest:
+      if (host) onEditRequest(game, e);
+      break;
+    case NetEventKind::AttackMob:
+      if (host && game.world) onAttackMob(game, e);
+      break;
+    case NetEventKind::PickupRequest:
+      if (host) onPickupRequest(game, e);
+      break;
+    case NetEventKind::Welcome:
+      if (!host) onWelcome(game, e);
+      break;
+    case NetEventKind::Ready:
+      if (!host) onReady(game);
+      break;
     case NetEventKind::Rejected:
       addMessagef(game, "Join failed: %s", e.text.c_str());
       leaveToMultiplayerPage(game, e.text);
@@ -454,7 +469,9 @@ void applyEvent(Game& game, const NetEvent& e) {
       addMessagef(game, "Disconnected: %s", e.text.c_str());
       leaveToMultiplayerPage(game, e.text);
       break;
-    case NetEventKind::PlayerState: onPlayerState(game, e); break;
+    case NetEventKind::PlayerState:
+      onPlayerState(game, e);
+      break;
     case NetEventKind::PlayerJoined:
       if (!host && e.playerId != game.net.localId) {
         findOrCreateRemotePlayer(game.entities.remotePlayers, e.playerId, e.name);
@@ -468,12 +485,24 @@ void applyEvent(Game& game, const NetEvent& e) {
         if (game.screen == ScreenPlaying) addMessagef(game, "%s left the game", name.c_str());
       }
       break;
-    case NetEventKind::BlockBatch: if (!host) onBlockBatch(game, e); break;
-    case NetEventKind::MobList: if (!host) onMobList(game, e); break;
-    case NetEventKind::DropList: if (!host) onDropList(game, e); break;
-    case NetEventKind::TimeWeather: if (!host) onTimeWeather(game, e); break;
-    case NetEventKind::PickupGranted: if (!host) onPickupGranted(game, e); break;
-    case NetEventKind::Chat: addMessage(game, e.name + ": " + e.text); break;
+    case NetEventKind::BlockBatch:
+      if (!host) onBlockBatch(game, e);
+      break;
+    case NetEventKind::MobList:
+      if (!host) onMobList(game, e);
+      break;
+    case NetEventKind::DropList:
+      if (!host) onDropList(game, e);
+      break;
+    case NetEventKind::TimeWeather:
+      if (!host) onTimeWeather(game, e);
+      break;
+    case NetEventKind::PickupGranted:
+      if (!host) onPickupGranted(game, e);
+      break;
+    case NetEventKind::Chat:
+      addMessage(game, e.name + ": " + e.text);
+      break;
   }
 }
 

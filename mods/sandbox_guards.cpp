@@ -25,9 +25,9 @@ namespace {
 
 constexpr lua_Integer kMaxRepetitions = lua_Integer{1} << 24;
 constexpr double kMaxPatternSteps = 16777216.0;  // 2^24 estimated matcher steps
-constexpr double kElementWork = 16.0;           // one table element read and written
-constexpr lua_Integer kSortUncounted = 16384;   // smaller arrays sort without counting
-constexpr int kWorkBatch = 256;                 // elements charged at a time
+constexpr double kElementWork = 16.0;            // one table element read and written
+constexpr lua_Integer kSortUncounted = 16384;    // smaller arrays sort without counting
+constexpr int kWorkBatch = 256;                  // elements charged at a time
 
 // ---------------------------------------------------------------- [helpers]
 

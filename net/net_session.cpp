@@ -162,7 +162,8 @@ void NetSession::noteSent(NetPeer& peer) {
 
 void NetSession::acknowledgePromptly(NetPeer& peer, double now) {
   if (peer.ackDueSince < 0 || peer.closed) return;
-  if (now - peer.ackDueSince >= kAckDelaySeconds || currentAck(peer) - peer.ackSent >= kAckBacklog) {
+  if (now - peer.ackDueSince >= kAckDelaySeconds ||
+      currentAck(peer) - peer.ackSent >= kAckBacklog) {
     sendUnreliable(peer, NetMessageType::Ack, {});
   }
 }
@@ -267,7 +268,7 @@ void NetSession::processDatagram(NetPeer& peer, const DatagramHeader& header,
   }
   const uint32_t s = header.sequence;
   if (peer.ackDueSince < 0) peer.ackDueSince = now;  // repeats too: our answer was lost
-  if (s < peer.nextRecvSeq) return;  // already handled
+  if (s < peer.nextRecvSeq) return;                  // already handled
   if (s > peer.nextRecvSeq) {
     if (s - peer.nextRecvSeq < kHeldWindow) peer.held.try_emplace(s, std::move(message));
     return;

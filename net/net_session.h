@@ -73,7 +73,7 @@ struct NetPeer {
   NetPlayerState lastState;
   bool closed = false;  // removed by the next update
   double lastHeard = 0;
-  double lastPing = 0;  // client: the last ping sent to the host
+  double lastPing = 0;      // client: the last ping sent to the host
   uint32_t ackSent = 0;     // the acknowledgement the latest datagram to the peer carried
   double ackDueSince = -1;  // when unacknowledged reliable data arrived; -1 none
 };

@@ -136,4 +136,3 @@ void VulkanRenderer::setRenderToggles(bool shadows, bool postProcessing) {
   shadowsOn_ = shadows;
   postProcessingOn_ = postProcessing;
 }
-

@@ -163,8 +163,7 @@ class VulkanRenderer : public Renderer {
   VkPipeline createPipeline(VkPipelineLayout layout, VkShaderModule vertex, const char* vertexEntry,
                             VkShaderModule fragment, const char* fragmentEntry, bool chunkVertices,
                             VkFormat colourFormat, bool depthTest, bool depthWrite, bool alphaBlend,
-                            bool additive = false, bool depthBias = false,
-                            bool uiVertices = false);
+                            bool additive = false, bool depthBias = false, bool uiVertices = false);
   void createPostTargets();
   void destroyPostTargets();
 

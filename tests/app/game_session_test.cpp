@@ -47,8 +47,9 @@ TEST(GameSession, PlaysSavesQuitsAndLoadsTheSameWorld) {
   d.input.press(GLFW_KEY_W);
   d.passes(60);
   d.input.release(GLFW_KEY_W);
-  EXPECT_GT(glm::length(glm::vec2(game.player.position.x - start.x, game.player.position.z - start.z)),
-            2.0f);
+  EXPECT_GT(
+      glm::length(glm::vec2(game.player.position.x - start.x, game.player.position.z - start.z)),
+      2.0f);
 
   // Double-tap Space to fly; a third quick tap starts a new pair and does not land.
   d.tap(GLFW_KEY_SPACE);
@@ -175,7 +176,8 @@ TEST(GameSession, PlaysSavesQuitsAndLoadsTheSameWorld) {
   d.act({MenuAction::PlaySelected, {}, {}});
   ASSERT_EQ(game.screen, ScreenPlaying);
   ASSERT_TRUE(game.world);
-  EXPECT_TRUE(d.logged("Loaded Session World (seed " + std::to_string(seedFromText("20261018")) + ")"));
+  EXPECT_TRUE(
+      d.logged("Loaded Session World (seed " + std::to_string(seedFromText("20261018")) + ")"));
   EXPECT_EQ(game.player.gameMode, GameModeSurvival);
   EXPECT_NEAR(game.player.position.x, savedPosition.x, 1e-4);
   EXPECT_NEAR(game.player.position.z, savedPosition.z, 1e-4);
@@ -398,8 +400,9 @@ TEST(GameSession, ModsSeeTheRealGame) {
   d.passes(12);  // 0.2 s: four tick events
   const glm::vec3 eye = game.player.position;
   d.command("probe a b");
-  const bool probed = d.logged("probe a b by Player ticks 3 block orvane:bricks host true give air false") ||
-                      d.logged("probe a b by Player ticks 4 block orvane:bricks host true give air false");
+  const bool probed =
+      d.logged("probe a b by Player ticks 3 block orvane:bricks host true give air false") ||
+      d.logged("probe a b by Player ticks 4 block orvane:bricks host true give air false");
   EXPECT_TRUE(probed);
   EXPECT_TRUE(d.logged("done"));
   EXPECT_EQ(game.inventory.items.count(kBlockPlanks), 3);

@@ -60,7 +60,8 @@ TEST(MultiplayerSession, JoinEditPickUpChatLeaveAndRejoin) {
   newGame(host, 20261018, "Shared");
   setScreen(host, ScreenPlaying);
   // 5,000 edits the client must receive with the world.
-  for (int i = 0; i < 5000; ++i) host.world->setBlock(1000 + i % 50, 40 + i / 2500, i / 50 % 50, kBlockBricks);
+  for (int i = 0; i < 5000; ++i)
+    host.world->setBlock(1000 + i % 50, 40 + i / 2500, i / 50 % 50, kBlockBricks);
   host.world->takeCapturedChanges();
 
   ASSERT_TRUE(p.join());
@@ -78,12 +79,13 @@ TEST(MultiplayerSession, JoinEditPickUpChatLeaveAndRejoin) {
   ASSERT_TRUE(p.runUntil([&] {
     return client.world->getBlock(5, 50, 5) == kBlockBookshelf && !client.entities.mobs.empty();
   }));
-  ASSERT_TRUE(p.runUntil([&] { return guestId(host) != 0 && host.entities.remotePlayers.back().hasState; }));
+  ASSERT_TRUE(p.runUntil(
+      [&] { return guestId(host) != 0 && host.entities.remotePlayers.back().hasState; }));
 
   // An allowed place next to the client, and a refused one far away that is undone.
   const glm::vec3 eye = client.player.position;
-  const glm::ivec3 near(static_cast<int>(std::floor(eye.x)) + 2, static_cast<int>(std::floor(eye.y)),
-                        static_cast<int>(std::floor(eye.z)));
+  const glm::ivec3 near(static_cast<int>(std::floor(eye.x)) + 2,
+                        static_cast<int>(std::floor(eye.y)), static_cast<int>(std::floor(eye.z)));
   client.world->setBlock(near.x, near.y, near.z, kBlockPlanks);
   client.net.session->sendEditRequest(near.x, near.y, near.z, kBlockPlanks, GameModeCreative);
   const glm::ivec3 far = near + glm::ivec3(0, 0, 9);
@@ -99,7 +101,8 @@ TEST(MultiplayerSession, JoinEditPickUpChatLeaveAndRejoin) {
   // A drop at the client's feet is granted to it and leaves the host's list (the host's
   // own player stands away from it).
   teleportPlayer(host, host.player.position + glm::vec3(0.0f, 0.0f, -12.0f), 1);
-  spawnDrop(host.entities.drops, client.player.position - glm::vec3(0.0f, 1.2f, 0.0f), kBlockBricks, 3);
+  spawnDrop(host.entities.drops, client.player.position - glm::vec3(0.0f, 1.2f, 0.0f), kBlockBricks,
+            3);
   assignEntityIds(host);
   host.entities.drops.back().age = 1.0f;
   const size_t hostDrops = host.entities.drops.size();
@@ -114,7 +117,8 @@ TEST(MultiplayerSession, JoinEditPickUpChatLeaveAndRejoin) {
   p.host.type("t");
   p.host.type("hi guest");
   p.host.tap(GLFW_KEY_ENTER);
-  ASSERT_TRUE(p.runUntil([&] { return p.host.logged("Guest: hi host") && p.client.logged("Hoster: hi guest"); }));
+  ASSERT_TRUE(p.runUntil(
+      [&] { return p.host.logged("Guest: hi host") && p.client.logged("Hoster: hi guest"); }));
 
   // A paused host's world goes on for the players who joined.
   p.host.tap(GLFW_KEY_ESCAPE);
@@ -158,7 +162,10 @@ TEST(MultiplayerSession, JoinThroughALossyNetwork) {
   p.client.type("through the storm");
   p.client.tap(GLFW_KEY_ENTER);
   ASSERT_TRUE(p.runUntil(
-      [&] { return client.world->getBlock(7, 55, 7) == kBlockBricks && p.host.logged("Guest: through the storm"); },
+      [&] {
+        return client.world->getBlock(7, 55, 7) == kBlockBricks &&
+               p.host.logged("Guest: through the storm");
+      },
       40000));
   EXPECT_GT(relay.dropped, 0);
   EXPECT_GT(relay.duplicated, 0);

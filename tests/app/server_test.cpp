@@ -12,8 +12,8 @@
 
 #include "app/server_mode.h"
 #include "app/server_options.h"
-#include "game/net_sync.h"
 #include "game/lifecycle.h"
+#include "game/net_sync.h"
 #include "game/random.h"
 #include "tests/support/game_driver.h"
 #include "tests/support/server_process.h"
@@ -109,7 +109,8 @@ TEST(ServerProcess, HostsAJoiningGameAndKeepsItsEditsAcrossARestart) {
   EXPECT_EQ(edits, 3u);
   ASSERT_TRUE(joinServer());
   game.world->ensureColumnsAround(base.x, base.z, 0);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(game.world->getBlock(base.x, base.y, base.z + i), kBlockBricks);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(game.world->getBlock(base.x, base.y, base.z + i), kBlockBricks);
   server->type("/stop");
   EXPECT_EQ(server->wait(), 0);
 }
@@ -117,8 +118,8 @@ TEST(ServerProcess, HostsAJoiningGameAndKeepsItsEditsAcrossARestart) {
 TEST(ServerProcess, KilledAtAnyMomentItKeepsEveryCompletedSave) {
   const fs::path saves = fs::temp_directory_path() / ("orvane_kill_" + std::to_string(::getpid()));
   fs::remove_all(saves);
-  const std::vector<std::string> args{"Growing", "--port", "0", "--seed", "3", "--autosave",
-                                      "0.05", "--saves", saves.string()};
+  const std::vector<std::string> args{"Growing",    "--port", "0",       "--seed",      "3",
+                                      "--autosave", "0.05",   "--saves", saves.string()};
   uint32_t random = 0x1234567u;
   int completedSaves = 0, nextCell = 0;
   size_t lastCompleted = 0;

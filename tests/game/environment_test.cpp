@@ -52,7 +52,7 @@ TEST(Environment, VillageNamesAreStablePerSeedAndLanguage) {
   const std::string chinese = villageName(120, -40, 20261018);
   setLanguage(LanguageEnglish);
   EXPECT_NE(english, chinese);
-  EXPECT_GE(english.size(), 6u);  // a first part and a second part
+  EXPECT_GE(english.size(), 6u);      // a first part and a second part
   EXPECT_EQ(chinese.size() % 3, 0u);  // UTF-8 CJK characters only
 }
 

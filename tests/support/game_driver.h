@@ -90,4 +90,3 @@ class GameDriver {
   ScriptedScreens screens;
   double clock = 100.0;
 };
-

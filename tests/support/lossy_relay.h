@@ -74,4 +74,3 @@ class LossyRelay {
   std::optional<Packet> late_;
   int lateAge_ = 0;
 };
-
