@@ -5,10 +5,12 @@
 #include <imgui.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "app/banner.h"
 #include "app/frame_loop.h"
 #include "app/sounds.h"
+#include "app/windowed_start.h"
 #include "game/game.h"
 #include "game/game_mod_context.h"
 #include "game/lifecycle.h"
@@ -79,20 +81,12 @@ void updateCursorMode(GLFWwindow* window, const Game& game) {
 }  // namespace
 
 int runPlayMode(GLFWwindow* window) {
-  Game game;
+  auto windowed = std::make_unique<WindowedGame>();
+  Game& game = windowed->game;
   InputRecord input;
   installCallbacks(window, input);
-  refreshWorldList(game);
-
-  VulkanRenderer renderer;
-  game.mods.loadMods(dataFolder("mods"), game.modContext.get());
-  if (!renderer.init(window, true)) return 1;
-  game.renderer = &renderer;
-  registerEntityModels(renderer);
-  SoundBank sounds;
-  synthesiseSounds(sounds);
+  if (!startWindowedGame(*windowed, window, true)) return 1;
   SoundPlayer speaker;
-  printBanner(stdout);
 
   ImGuiScreens screens(input, cameraMatrix);
   // The GLFW back end only lends the clipboard and the cursor shapes: input reaches the
@@ -102,8 +96,8 @@ int runPlayMode(GLFWwindow* window) {
   for (;;) {
     pollWindow(window, input);
     if (input.closeRequested) break;
-    const PassResult pass = runFramePass(game, input, glfwGetTime(), renderer, screens);
-    for (int id : game.pendingSounds) playSound(speaker, sounds, id);
+    const PassResult pass = runFramePass(game, input, glfwGetTime(), windowed->renderer, screens);
+    for (int id : game.pendingSounds) playSound(speaker, windowed->sounds, id);
     game.pendingSounds.clear();
     if (pass.quit) break;
     if (pass.minimised) {
@@ -114,11 +108,7 @@ int runPlayMode(GLFWwindow* window) {
   }
 
   if (game.world && !game.worldName.empty() && game.net.role != NetClient) saveGame(game);
-  if (game.net.session) game.net.session->shutdown();
-  game.mods.unloadMods();
-  game.meshScheduler.stop();
-  game.renderer = &game.noRenderer;
-  renderer.shutdown();
+  stopWindowedGame(*windowed);
   ImGui_ImplGlfw_Shutdown();
   return 0;
 }

@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "app/frame_loop.h"
 #include "app/screenshot_scenes.h"
+#include "app/windowed_start.h"
 #include "game/environment.h"
 #include "game/game_mod_context.h"
 #include "game/interaction.h"
@@ -65,12 +67,10 @@ void printLabels(ImGuiScreens& screens) {
 int runScreenshotMode(GLFWwindow* window, const LaunchOptions& options) {
   const std::string path = outputPath(options.screenshotPath);
   const std::string& scene = options.screenshotScene;
-  Game game;
-  game.mods.loadMods(dataFolder("mods"), game.modContext.get());
-  VulkanRenderer renderer;
-  if (!renderer.init(window, true)) return 1;
-  registerEntityModels(renderer);
-  game.renderer = &renderer;
+  auto windowed = std::make_unique<WindowedGame>();
+  if (!startWindowedGame(*windowed, window, true)) return 1;
+  Game& game = windowed->game;
+  VulkanRenderer& renderer = windowed->renderer;
 
   InputRecord input;
   glfwGetFramebufferSize(window, &input.framebufferWidth, &input.framebufferHeight);
@@ -109,9 +109,6 @@ int runScreenshotMode(GLFWwindow* window, const LaunchOptions& options) {
                                       CaptureInfo{software, captureDescription(game, software)});
     }
   }
-  game.mods.unloadMods();
-  game.meshScheduler.stop();
-  game.renderer = &game.noRenderer;
-  renderer.shutdown();
+  stopWindowedGame(*windowed);
   return written ? 0 : 1;
 }

@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <glm/gtc/matrix_transform.hpp>
+#include <memory>
 
 #include "app/frame_loop.h"
+#include "app/windowed_start.h"
 #include "game/environment.h"
 #include "game/lifecycle.h"
 #include "game/models.h"
@@ -22,27 +24,13 @@ constexpr const char* kHostTestWorld = "__hosttest__";
 constexpr int kWarmUpFrames = 60;
 constexpr int kTimedFrames = 240;
 
-// Brings the renderer up for the hidden window with the entity models registered.
-bool startRenderer(VulkanRenderer& renderer, GLFWwindow* window, bool vsync) {
-  if (!renderer.init(window, vsync)) return false;
-  registerEntityModels(renderer);
-  return true;
-}
-
-void stopGame(Game& game, VulkanRenderer& renderer) {
-  game.meshScheduler.stop();
-  game.renderer = &game.noRenderer;
-  renderer.shutdown();
-}
-
 }  // namespace
 
 int runHostTest(GLFWwindow* window) {
   setLanguage(LanguageChinese);
-  Game game;
-  VulkanRenderer renderer;
-  if (!startRenderer(renderer, window, true)) return 1;
-  game.renderer = &renderer;
+  auto windowed = std::make_unique<WindowedGame>();
+  if (!startWindowedGame(*windowed, window, true)) return 1;
+  Game& game = windowed->game;
   game.net.role = NetHost;
   game.net.localId = 1;
   game.net.playerName = "HostTest";
@@ -61,15 +49,15 @@ int runHostTest(GLFWwindow* window) {
     std::printf("hosttest: startHost failed: %s\n", error.c_str());
   }
   deleteWorld(kHostTestWorld, game.savesFolder);
-  stopGame(game, renderer);
+  stopWindowedGame(*windowed);
   return hosted ? 0 : 1;
 }
 
 int runBenchmark(GLFWwindow* window) {
-  Game game;
-  VulkanRenderer renderer;
-  if (!startRenderer(renderer, window, false)) return 1;
-  game.renderer = &renderer;
+  auto windowed = std::make_unique<WindowedGame>();
+  if (!startWindowedGame(*windowed, window, false)) return 1;
+  Game& game = windowed->game;
+  VulkanRenderer& renderer = windowed->renderer;
   newGame(game, kTestSeed, "Benchmark");
   game.player.yaw = -90.0f;
   game.player.pitch = -18.0f;
@@ -99,6 +87,6 @@ int runBenchmark(GLFWwindow* window) {
       kTimedFrames, elapsed, kTimedFrames / elapsed, renderer.drawnChunkCount(),
       static_cast<int>(renderer.chunkMeshCount()),
       static_cast<int>(game.meshScheduler.meshedCount()));
-  stopGame(game, renderer);
+  stopWindowedGame(*windowed);
   return 0;
 }
