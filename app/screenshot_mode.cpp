@@ -18,6 +18,7 @@
 #include "platform/version.h"
 #include "render/png_writer.h"
 #include "render/vulkan_renderer.h"
+#include "ui/translations.h"
 #include "ui/imgui_screens.h"
 
 namespace {
@@ -103,6 +104,9 @@ int runScreenshotMode(GLFWwindow* window, const LaunchOptions& options) {
     screens.draw(game);
     if (frame < 2) {
       renderer.drawFrame(camera, eye, entities, particles);
+      if (frame == 0 && sceneHasWord(scene, "relanguage")) {
+        setLanguage(language() == LanguageChinese ? LanguageEnglish : LanguageChinese);
+      }
     } else {
       if (menu) printLabels(screens);
       written = renderer.captureFrame(camera, eye, entities, particles, path,

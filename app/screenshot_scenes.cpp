@@ -188,6 +188,10 @@ bool isMenuScene(const std::string& scene) {
   return scene == "main" || scene == "worlds" || scene == "multiplayer";
 }
 
+bool sceneHasWord(const std::string& scene, const char* word) {
+  return hasWord(wordsOf(scene), word);
+}
+
 bool sceneShowsDebugOverlay(const std::string& scene) {
   const std::vector<std::string> words = wordsOf(scene);
   return !hasWord(words, "inventory") && !hasWord(words, "village");

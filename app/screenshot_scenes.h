@@ -22,6 +22,10 @@ struct SceneCamera {
 // are put on the camera, so the game's own camera matrix shows the scene.
 SceneCamera setUpScene(Game& game, const std::string& scene);
 
+// Whether the scene name holds `word` ("relanguage": the interface language flips
+// between the first and second frame, as a player switching it in the settings would).
+bool sceneHasWord(const std::string& scene, const char* word);
+
 // The debug overlay shows in every in-game scene except "inventory" and "village".
 bool sceneShowsDebugOverlay(const std::string& scene);
 

@@ -3,7 +3,8 @@
 # display with the CPU Vulkan driver and the validation layer, from a private copy of the
 # program folder. Each must exit 0 without a validation message and show a real picture
 # with the game's state in its description; scenes that differ only by a modifier must
-# differ where the modifier shows.
+# differ where the modifier shows. "menu+relanguage" switches the language between frames,
+# so the fonts are rebuilt while the renderer runs.
 set -u
 exe=$1 checker=$2
 command -v xvfb-run >/dev/null 2>&1 || { echo "scene_display: xvfb-run is missing" >&2; exit 1; }
@@ -14,7 +15,7 @@ cp -r "$(dirname "$exe")/shaders" "$folder/shaders"
 mkdir -p "$folder/screenshots"
 cd "$folder" || exit 1
 
-scenes="default menu mob pig villager survival inventory village fill mod players cmd spectator dead rain drops"
+scenes="default menu mob pig villager survival inventory village fill mod players cmd spectator dead rain drops menu+relanguage"
 cat > render_all.sh <<'INNER'
 for scene in $SCENES; do
   arg=$scene
@@ -49,6 +50,7 @@ differs default dead 440 260 400 200     # the death screen
 differs default cmd 0 560 700 160        # the chat line with /help
 differs default spectator 400 600 480 120  # no hotbar in spectator mode
 differs village survival 400 600 480 120  # hearts and a filled hotbar
+differs menu menu+relanguage 440 175 400 370  # the pause menu after a live language switch
 grep -aq 'Game mode: Survival' screenshots/scene_dead.png || { echo "scene_display: dead is not survival" >&2; fail=1; }
 grep -aq 'Weather: Rain' screenshots/scene_rain.png || { echo "scene_display: rain has no rain" >&2; fail=1; }
 exit $fail
