@@ -5,6 +5,7 @@
 #include "app/banner.h"
 #include "game/game_mod_context.h"
 #include "game/lifecycle.h"
+#include "game/net_sync.h"
 #include "game/models.h"
 #include "platform/program_folder.h"
 
@@ -22,7 +23,7 @@ bool startWindowedGame(WindowedGame& windowed, GLFWwindow* window, bool vsync) {
 
 void stopWindowedGame(WindowedGame& windowed) {
   Game& game = windowed.game;
-  if (game.net.session) game.net.session->shutdown();
+  closeConnection(game);
   game.mods.unloadMods();
   game.meshScheduler.stop();
   game.renderer = &game.noRenderer;

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "game/environment.h"
+#include "game/net_sync.h"
 #include "game/spawn_point.h"
 #include "render/renderer.h"
 #include "save/save_files.h"
@@ -281,9 +282,7 @@ bool saveGame(Game& game) {
 
 void quitToMenu(Game& game) {
   if (game.net.role == NetHost && game.world && !game.worldName.empty()) saveGame(game);
-  if (game.net.session) game.net.session->shutdown();
-  game.net.role = NetOffline;
-  game.net.localId = 0;
+  closeConnection(game);
   game.entities.remotePlayers.clear();
   game.renderer->clearChunkMeshes();
   game.meshScheduler.reset();
