@@ -3,8 +3,10 @@
 #include <GLFW/glfw3.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <glm/gtc/matrix_transform.hpp>
 #include <memory>
+#include <string>
 
 #include "app/frame_loop.h"
 #include "app/windowed_start.h"
@@ -23,6 +25,31 @@ constexpr uint16_t kHostTestPort = 27892;
 constexpr const char* kHostTestWorld = "__hosttest__";
 constexpr int kWarmUpFrames = 60;
 constexpr int kTimedFrames = 240;
+
+// Measurement knobs for runs by hand, not part of the fixed run: ORVANE_BENCHMARK_SIZE
+// ("WIDTHxHEIGHT", the window's size), ORVANE_BENCHMARK_SHADOWS and ORVANE_BENCHMARK_POST
+// ("0" switches the pass off).
+void applyBenchmarkKnobs(GLFWwindow* window, Renderer& renderer) {
+  int width = 0, height = 0;
+  const char* size = std::getenv("ORVANE_BENCHMARK_SIZE");
+  if (size != nullptr && std::sscanf(size, "%dx%d", &width, &height) == 2 && width >= 64 &&
+      height >= 64 && width <= 7680 && height <= 4320) {
+    glfwSetWindowSize(window, width, height);
+    for (int i = 0; i < 50; ++i) {  // the window system takes a moment to follow
+      glfwPollEvents();
+      int w = 0, h = 0;
+      glfwGetFramebufferSize(window, &w, &h);
+      if (w == width && h == height) break;
+      glfwWaitEventsTimeout(0.01);
+    }
+    renderer.onFramebufferResized();
+  }
+  const auto off = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && std::string(value) == "0";
+  };
+  renderer.setRenderToggles(!off("ORVANE_BENCHMARK_SHADOWS"), !off("ORVANE_BENCHMARK_POST"));
+}
 
 }  // namespace
 
@@ -58,6 +85,7 @@ int runBenchmark(GLFWwindow* window) {
   if (!startWindowedGame(*windowed, window, false)) return 1;
   Game& game = windowed->game;
   VulkanRenderer& renderer = windowed->renderer;
+  applyBenchmarkKnobs(window, renderer);
   newGame(game, kTestSeed, "Benchmark");
   game.player.yaw = -90.0f;
   game.player.pitch = -18.0f;
