@@ -1,5 +1,6 @@
 #include "game/game_mod_context.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "game/lifecycle.h"
@@ -42,6 +43,8 @@ glm::vec3 GameModContext::playerPosition() {
 }
 
 void GameModContext::teleport(glm::vec3 position) {
+  // A NaN or infinite target would leave the player nowhere; it is ignored.
+  if (!std::isfinite(position.x) || !std::isfinite(position.y) || !std::isfinite(position.z)) return;
   teleportPlayer(game_, position, 2);
 }
 

@@ -386,6 +386,7 @@ TEST(GameSession, ModsSeeTheRealGame) {
                    " host " .. tostring(orva.is_host()) ..
                    " give air " .. tostring(orva.give("orvane:air", 1)))
       orva.teleport(x + 100, 60, z)
+      orva.teleport(0 / 0, 1, 1)  -- ignored
       return "done"
     end)
   )",
