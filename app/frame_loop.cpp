@@ -338,14 +338,6 @@ void tickMods(Game& game, float dt) {
   }
 }
 
-namespace {
-
-void remeshDirtyChunks(Game& game) {
-  for (const ChunkKey& key : game.world->takeDirtyChunks()) remeshSection(game, key);
-}
-
-}  // namespace
-
 void advanceCreatures(Game& game, float dt) {
   Entities& e = game.entities;
   if (game.net.role == NetClient) {
@@ -563,7 +555,7 @@ void simulate(Game& game, const InputRecord& input, float dt) {
   if (!client) advanceWeather(game, dt);
   if (!client) game.world->tick(dt);
   if (!client) tickMods(game, dt);
-  remeshDirtyChunks(game);
+  remeshChangedSections(game);
   advanceCreatures(game, dt);
   updateParticles(game.entities.particles, dt);
   slimeContact(game, dt);
@@ -599,7 +591,7 @@ PassResult runFramePass(Game& game, InputRecord& input, double now, Renderer& re
   } else if (game.net.role == NetHost && game.world && game.screen != ScreenMainMenu) {
     // The players who joined go on while this one pauses, chats or looks at the inventory.
     advanceHostWorld(game, dt);
-    remeshDirtyChunks(game);
+    remeshChangedSections(game);
   }
   syncNetwork(game, dt);
 

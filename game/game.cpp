@@ -1,7 +1,5 @@
 #include "game/game.h"
 
-#include <algorithm>
-
 #include "game/game_mod_context.h"
 #include "render/renderer.h"
 #include "save/world_folders.h"
@@ -31,19 +29,7 @@ void remeshSection(Game& game, ChunkKey key) {
   game.renderer->setChunkTranslucentMesh(key, meshes.translucent);
 }
 
-void remeshAround(Game& game, int x, int y, int z) {
-  // Faces and corner shading of a block reach into the sections of its 26 neighbours.
-  ChunkKey done[8];
-  int count = 0;
-  for (int dy = -1; dy <= 1; ++dy) {
-    if (y + dy < 0 || y + dy >= kWorldHeight) continue;
-    for (int dz = -1; dz <= 1; ++dz) {
-      for (int dx = -1; dx <= 1; ++dx) {
-        const ChunkKey key = chunkKeyOf(x + dx, y + dy, z + dz);
-        if (std::find(done, done + count, key) != done + count) continue;
-        done[count++] = key;
-        remeshSection(game, key);
-      }
-    }
-  }
+void remeshChangedSections(Game& game) {
+  if (!game.world) return;
+  for (const ChunkKey& key : game.world->takeDirtyChunks()) remeshSection(game, key);
 }

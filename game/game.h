@@ -263,5 +263,6 @@ inline bool drawsWorld(const Game& game) {
 
 // Re-meshes one loaded section now and hands both meshes to the renderer.
 void remeshSection(Game& game, ChunkKey key);
-// Re-meshes the loaded sections within one block of cell (x, y, z).
-void remeshAround(Game& game, int x, int y, int z);
+// Re-meshes every loaded section the world reports as changed (an edit marks its section
+// and the neighbours it touches) and hands the meshes to the renderer.
+void remeshChangedSections(Game& game);

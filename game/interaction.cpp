@@ -83,7 +83,7 @@ void placeBlock(Game& game) {
     return;
   }
   world.setBlock(cell.x, cell.y, cell.z, item);
-  remeshAround(game, cell.x, cell.y, cell.z);
+  remeshChangedSections(game);
   if (game.net.role == NetClient && game.net.session) {
     game.net.session->sendEditRequest(cell.x, cell.y, cell.z, item, player.gameMode);
   }
@@ -183,7 +183,7 @@ bool breakBlock(Game& game, glm::ivec3 cell) {
   }
   spawnBreakParticles(game, cell, block);
   world.setBlock(cell.x, cell.y, cell.z, kBlockAir);
-  remeshAround(game, cell.x, cell.y, cell.z);
+  remeshChangedSections(game);
   if (game.net.role == NetClient) {
     if (game.net.session) {
       game.net.session->sendEditRequest(cell.x, cell.y, cell.z, kBlockAir, game.player.gameMode);

@@ -235,7 +235,7 @@ void onEditRequest(Game& game, const NetEvent& e) {
   const bool inReach = glm::length(glm::vec3(x, y, z) + glm::vec3(0.5f) - eye) <= kEditReach;
   const bool allowed = inReach && (e.blockId != 0 ? allowPlace(game, e, eye) : allowBreak(game, e));
   if (allowed) {
-    remeshAround(game, x, y, z);
+    remeshChangedSections(game);
     return;
   }
   const BlockId current = game.world->getBlock(x, y, z);
