@@ -9,6 +9,7 @@
 
 #include "app/banner.h"
 #include "app/frame_loop.h"
+#include "app/settings_file.h"
 #include "app/sounds.h"
 #include "app/windowed_start.h"
 #include "game/game.h"
@@ -88,6 +89,8 @@ int runPlayMode(GLFWwindow* window) {
   Game& game = windowed->game;
   InputRecord input;
   installCallbacks(window, input);
+  // The player's own settings: only the interactive game keeps them between starts.
+  SettingsKeeper settings(dataFolder("settings.txt"), game);
   if (!startWindowedGame(*windowed, window, true)) return 1;
   SoundPlayer speaker;
 
@@ -100,6 +103,7 @@ int runPlayMode(GLFWwindow* window) {
     pollWindow(window, input);
     if (input.closeRequested) break;
     const PassResult pass = runFramePass(game, input, glfwGetTime(), windowed->renderer, screens);
+    settings.update(game, glfwGetTime());
     for (int id : game.pendingSounds) playSound(speaker, windowed->sounds, id);
     game.pendingSounds.clear();
     if (pass.quit) break;
@@ -111,6 +115,7 @@ int runPlayMode(GLFWwindow* window) {
   }
 
   if (game.world && !game.worldName.empty() && game.net.role != NetClient) saveGame(game);
+  settings.flush(game);
   stopWindowedGame(*windowed);
   ImGui_ImplGlfw_Shutdown();
   return 0;
