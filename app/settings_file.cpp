@@ -130,10 +130,14 @@ std::string number(float value) {
 
 std::string formatSettings(const StoredSettings& s) {
   std::string out = "# Orvane settings, written by the game: one \"key = value\" a line.\n";
+  // Control characters never reach the file, so a value cannot break its line.
   auto line = [&](const char* key, const std::string& value) {
     out += key;
-    out += " = ";
-    out += value;
+    out += " =";
+    if (!value.empty()) out += ' ';
+    for (char c : value) {
+      if (c >= 32 && c != 127) out += c;
+    }
     out += '\n';
   };
   line("mouse_sensitivity", number(s.mouseSensitivity));
