@@ -309,6 +309,7 @@ void handleInput(Game& game, const InputRecord& input, float dt) {
   // Keys that a driver set down without an event were pressed in this pass.
   held.states = input.keys;
   for (int key : kActionKeys) {
+    if (key >= static_cast<int>(keyCount)) continue;
     const bool before = key < static_cast<int>(game.input.keys.size()) && game.input.keys[key];
     if (hadEvents[key] || before || !input.down(key)) continue;
     backspacePressed |= key == GLFW_KEY_BACKSPACE && game.chat.open;
