@@ -1,14 +1,13 @@
 #include "app/frame_loop.h"
 
-// Sections: window events | keys | chat line | simulation | network | camera and
-// drawing | the pass
+// Sections: simulation | camera and drawing | the pass (input: pass_input.cpp)
 
 #include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <glm/gtc/matrix_transform.hpp>
 
-#include "game/commands.h"
+#include "app/pass_input.h"
 #include "game/environment.h"
 #include "game/interaction.h"
 #include "game/lifecycle.h"
@@ -22,218 +21,6 @@
 namespace {
 
 constexpr float kMaxStep = 0.1f;
-constexpr float kDoubleTapWindow = 0.32f;
-constexpr float kBackspaceDelay = 0.4f;
-constexpr float kBackspaceRepeat = 0.045f;
-
-bool playingFree(const Game& game) {
-  return game.screen == ScreenPlaying && !game.chat.open && !game.inventory.open;
-}
-
-bool edge(const Game& game, const InputRecord& input, int key) {
-  const bool before = key < static_cast<int>(game.input.keys.size()) && game.input.keys[key];
-  return input.down(key) && !before;
-}
-
-// --- Window events ---------------------------------------------------------------------
-
-void openChat(Game& game, const char* text, bool talking) {
-  game.chat.open = true;
-  game.chat.talking = talking;
-  game.chat.input = text;
-  game.chat.historyCursor = -1;
-  game.input.cursorValid = false;
-}
-
-void closeChat(Game& game) {
-  game.chat.open = false;
-  game.chat.talking = false;
-  game.chat.input.clear();
-}
-
-void appendToChat(Game& game, uint32_t c) {
-  if (c >= 32 && c <= 126 && game.chat.input.size() < kChatInputLimit) {
-    game.chat.input.push_back(static_cast<char>(c));
-  }
-}
-
-void applyCursor(Game& game, const InputRecord& input) {
-  for (size_t i = 0; i < input.cursorX.size(); ++i) {
-    if (!playingFree(game)) {
-      game.input.cursorValid = false;
-      continue;
-    }
-    if (game.input.cursorValid) {
-      game.player.mouseSensitivity = game.settings.mouseSensitivity;
-      look(game.player, static_cast<float>(input.cursorX[i] - game.input.cursorX),
-           static_cast<float>(input.cursorY[i] - game.input.cursorY));
-    }
-    game.input.cursorValid = true;
-    game.input.cursorX = input.cursorX[i];
-    game.input.cursorY = input.cursorY[i];
-  }
-}
-
-void applyScroll(Game& game, const InputRecord& input) {
-  for (double offset : input.scroll) {
-    if (!playingFree(game) || offset == 0.0) continue;
-    Inventory& items = game.inventory.items;
-    items.select((items.selected + (offset > 0 ? kHotbarSlots - 1 : 1)) % kHotbarSlots);
-  }
-}
-
-void applyCharacters(Game& game, const InputRecord& input) {
-  for (uint32_t c : input.characters) {
-    if (game.screen != ScreenPlaying || game.inventory.open) continue;
-    if (game.chat.open) {
-      appendToChat(game, c);
-    } else if (c == '/' || c == '^') {
-      openChat(game, "/", false);
-    } else if (c == 't' || c == 'T') {
-      openChat(game, "", true);
-    }
-  }
-}
-
-// --- Chat line -------------------------------------------------------------------------
-
-void sendChat(Game& game) {
-  const std::string text = game.chat.input;
-  closeChat(game);
-  if (text.empty()) return;
-  if (text[0] == '/') {
-    runCommand(game, text);
-    return;
-  }
-  if (game.net.session && game.net.role == NetClient) {
-    game.net.session->sendChat(text);
-  } else if (game.net.session && game.net.role == NetHost) {
-    game.net.session->broadcastChat(game.net.playerName, text, 0);
-  }
-  addMessagef(game, "You: %s", text.c_str());
-}
-
-void paste(Game& game, const std::string& clipboard) {
-  for (char raw : clipboard) {
-    if (game.chat.input.size() >= kChatInputLimit) break;
-    const unsigned char c = static_cast<unsigned char>(raw);
-    if (c == '\r') continue;
-    appendToChat(game, c == '\t' || c == '\n' ? ' ' : c);
-  }
-}
-
-void browseHistory(Game& game, bool older) {
-  ChatState& chat = game.chat;
-  if (chat.history.empty()) return;
-  const int newest = static_cast<int>(chat.history.size()) - 1;
-  if (older) {
-    chat.historyCursor = chat.historyCursor < 0 ? newest : std::max(0, chat.historyCursor - 1);
-    chat.input = chat.history[chat.historyCursor];
-  } else if (chat.historyCursor >= 0) {
-    if (++chat.historyCursor > newest) {
-      chat.historyCursor = -1;
-      chat.input.clear();
-    } else {
-      chat.input = chat.history[chat.historyCursor];
-    }
-  }
-}
-
-void handleBackspace(Game& game, const InputRecord& input, float dt) {
-  ChatState& chat = game.chat;
-  if (!input.down(GLFW_KEY_BACKSPACE)) {
-    chat.backspaceHeld = 0.0f;
-    return;
-  }
-  if (edge(game, input, GLFW_KEY_BACKSPACE)) {
-    if (!chat.input.empty()) chat.input.pop_back();
-    chat.backspaceHeld = 0.0f;
-    chat.backspaceRepeat = 0.0f;
-    return;
-  }
-  chat.backspaceHeld += dt;
-  if (chat.backspaceHeld < kBackspaceDelay) return;
-  chat.backspaceRepeat += dt;
-  while (chat.backspaceRepeat >= kBackspaceRepeat) {
-    chat.backspaceRepeat -= kBackspaceRepeat;
-    if (!chat.input.empty()) chat.input.pop_back();
-  }
-}
-
-void handleChatKeys(Game& game, const InputRecord& input, float dt) {
-  if (!game.chat.open) return;
-  if (edge(game, input, GLFW_KEY_ENTER) || edge(game, input, GLFW_KEY_KP_ENTER)) {
-    sendChat(game);
-    return;
-  }
-  handleBackspace(game, input, dt);
-  const bool ctrl = input.down(GLFW_KEY_LEFT_CONTROL) || input.down(GLFW_KEY_RIGHT_CONTROL);
-  if (ctrl && edge(game, input, GLFW_KEY_V)) paste(game, input.clipboard);
-  if (edge(game, input, GLFW_KEY_UP)) browseHistory(game, true);
-  if (edge(game, input, GLFW_KEY_DOWN)) browseHistory(game, false);
-  if (edge(game, input, GLFW_KEY_TAB)) game.chat.input = completeCommand(game.chat.input);
-}
-
-// --- Keys ------------------------------------------------------------------------------
-
-void toggleFlying(Game& game) {
-  game.player.flying = !game.player.flying;
-  game.player.velocity.y = 0.0f;
-  addMessage(game, game.player.flying ? "Flying" : "Flight off");
-}
-
-void handleKeys(Game& game, const InputRecord& input, float dt) {
-  const bool playing = game.screen == ScreenPlaying;
-  if (edge(game, input, GLFW_KEY_ESCAPE)) {
-    if (game.chat.open) {
-      closeChat(game);
-    } else if (game.inventory.open) {
-      returnCursorStack(game.inventory.items, game.inventory.cursor);
-      game.inventory.open = false;
-    } else if (game.screen == ScreenPlaying) {
-      setScreen(game, ScreenPaused);
-    } else if (game.screen == ScreenPaused) {
-      setScreen(game, ScreenPlaying);
-    }
-  }
-  if (playing && !game.chat.open && edge(game, input, GLFW_KEY_E)) {
-    if (game.inventory.open) {
-      returnCursorStack(game.inventory.items, game.inventory.cursor);
-      game.inventory.open = false;
-    } else if (game.player.gameMode == GameModeSurvival) {
-      game.inventory.open = true;
-    } else {
-      addMessage(game, "Inventory is only used in Survival mode");
-    }
-  }
-  if (!game.chat.open && edge(game, input, GLFW_KEY_F3)) {
-    game.flags.debugOverlay = !game.flags.debugOverlay;
-  }
-  if (playingFree(game) && edge(game, input, GLFW_KEY_F4)) {
-    if (input.down(GLFW_KEY_F3)) {
-      setGameMode(game, static_cast<uint8_t>((game.player.gameMode + 1) % 3));
-    } else {
-      toggleSpectator(game);
-    }
-  }
-  if (playingFree(game) && edge(game, input, GLFW_KEY_M)) {
-    game.flags.minimap = !game.flags.minimap;
-    addMessage(game, game.flags.minimap ? "Minimap on" : "Minimap off");
-  }
-  if (playing && edge(game, input, GLFW_KEY_F2)) game.flags.screenshotRequested = true;
-  handleChatKeys(game, input, dt);
-  const bool creative = game.player.gameMode == GameModeCreative;
-  if (playing && !game.chat.open && creative && edge(game, input, GLFW_KEY_F)) toggleFlying(game);
-  if (playingFree(game) && creative && edge(game, input, GLFW_KEY_SPACE)) {
-    const double last = game.input.lastSpacePress;
-    if (last >= 0.0 && game.clock - last <= kDoubleTapWindow) {
-      toggleFlying(game);
-      game.input.lastSpacePress = -1.0;
-    } else {
-      game.input.lastSpacePress = game.clock;
-    }
-  }
-}
 
 // --- Simulation ------------------------------------------------------------------------
 
@@ -504,10 +291,12 @@ void drawScene(Game& game, Renderer& renderer, const glm::mat4& camera) {
   }
 }
 
-void countFrame(Game& game, float dt) {
+// Counts real time between passes, not the clamped simulation step: a game at one frame
+// a second shows 1 FPS.
+void countFrame(Game& game, double elapsed) {
   FrameStats& stats = game.frame;
   stats.frames += 1;
-  stats.accumulator += dt;
+  stats.accumulator += static_cast<float>(elapsed);
   if (stats.accumulator >= 0.5f) {
     stats.framesPerSecond = static_cast<float>(stats.frames) / stats.accumulator;
     stats.frames = 0;
@@ -571,7 +360,8 @@ PassResult runFramePass(Game& game, InputRecord& input, double now, Renderer& re
   game.renderer = &renderer;
   if (input.closeRequested) game.flags.quitRequested = true;
   const double previous = game.frame.previousTime < 0.0 ? now : game.frame.previousTime;
-  const float dt = static_cast<float>(std::clamp(now - previous, 0.0, double{kMaxStep}));
+  const double elapsed = std::max(0.0, now - previous);
+  const float dt = static_cast<float>(std::min(elapsed, double{kMaxStep}));
   game.frame.previousTime = now;
   game.frame.dt = dt;
   game.clock = now;
@@ -581,11 +371,7 @@ PassResult runFramePass(Game& game, InputRecord& input, double now, Renderer& re
     result.quit = game.flags.quitRequested;
     return result;
   }
-  applyCursor(game, input);
-  applyScroll(game, input);
-  applyCharacters(game, input);
-
-  handleKeys(game, input, dt);
+  handleInput(game, input, dt);
   if (playingFree(game) && game.world) {
     simulate(game, input, dt);
   } else if (game.net.role == NetHost && game.world && game.screen != ScreenMainMenu) {
@@ -598,9 +384,8 @@ PassResult runFramePass(Game& game, InputRecord& input, double now, Renderer& re
   const float aspect = static_cast<float>(input.framebufferWidth) / input.framebufferHeight;
   const glm::mat4 camera = cameraMatrix(game, aspect);
   aimAtTarget(game);
-  const MouseButtons buttons{input.leftButton, input.rightButton};
   if (playingFree(game) && game.world && game.player.gameMode != GameModeSpectator) {
-    performMouseActions(game, buttons, dt);
+    performMouseActions(game, passButtons(game, input), dt);
   }
   setLighting(game, renderer);
 
@@ -612,7 +397,7 @@ PassResult runFramePass(Game& game, InputRecord& input, double now, Renderer& re
   rememberInput(game, input);
   performPauseAction(game, actions.pause);
   performDeathAction(game, actions.death);
-  countFrame(game, dt);
+  countFrame(game, elapsed);
 
   input.clearEvents();
   result.quit = game.flags.quitRequested;

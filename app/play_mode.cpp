@@ -9,6 +9,7 @@
 
 #include "app/banner.h"
 #include "app/frame_loop.h"
+#include "app/settings_file.h"
 #include "app/sounds.h"
 #include "app/windowed_start.h"
 #include "game/game.h"
@@ -26,16 +27,17 @@ InputRecord& inputOf(GLFWwindow* window) {
   return *static_cast<InputRecord*>(glfwGetWindowUserPointer(window));
 }
 
+// Presses and releases go into the record in order, stamped with the game clock; the
+// system's auto-repeat is not a press (typed characters still repeat).
 void onKey(GLFWwindow* window, int key, int, int action, int) {
   if (key < 0 || key > GLFW_KEY_LAST) return;
-  if (action == GLFW_PRESS) inputOf(window).press(key);
-  if (action == GLFW_RELEASE) inputOf(window).release(key);
+  if (action == GLFW_PRESS) inputOf(window).press(key, glfwGetTime());
+  if (action == GLFW_RELEASE) inputOf(window).release(key, glfwGetTime());
 }
 
 void onButton(GLFWwindow* window, int button, int action, int) {
-  const bool down = action == GLFW_PRESS;
-  if (button == GLFW_MOUSE_BUTTON_LEFT) inputOf(window).leftButton = down;
-  if (button == GLFW_MOUSE_BUTTON_RIGHT) inputOf(window).rightButton = down;
+  if (action != GLFW_PRESS && action != GLFW_RELEASE) return;
+  inputOf(window).setButton(button, action == GLFW_PRESS, glfwGetTime());
 }
 
 void onCursor(GLFWwindow* window, double x, double y) {
@@ -65,8 +67,10 @@ void pollWindow(GLFWwindow* window, InputRecord& input) {
   glfwPollEvents();
   glfwGetFramebufferSize(window, &input.framebufferWidth, &input.framebufferHeight);
   input.closeRequested = glfwWindowShouldClose(window) == GLFW_TRUE;
-  const bool ctrl = input.down(GLFW_KEY_LEFT_CONTROL) || input.down(GLFW_KEY_RIGHT_CONTROL);
-  if (ctrl && input.down(GLFW_KEY_V)) {
+  // Ctrl + V, even when both were let go again before this pass.
+  auto pressed = [&](int key) { return input.down(key) || input.pressedSince(key); };
+  const bool ctrl = pressed(GLFW_KEY_LEFT_CONTROL) || pressed(GLFW_KEY_RIGHT_CONTROL);
+  if (ctrl && pressed(GLFW_KEY_V)) {
     const char* text = glfwGetClipboardString(window);
     input.clipboard = text != nullptr ? text : "";
   }
@@ -85,6 +89,8 @@ int runPlayMode(GLFWwindow* window) {
   Game& game = windowed->game;
   InputRecord input;
   installCallbacks(window, input);
+  // The player's own settings: only the interactive game keeps them between starts.
+  SettingsKeeper settings(dataFolder("settings.txt"), game);
   if (!startWindowedGame(*windowed, window, true)) return 1;
   SoundPlayer speaker;
 
@@ -97,6 +103,7 @@ int runPlayMode(GLFWwindow* window) {
     pollWindow(window, input);
     if (input.closeRequested) break;
     const PassResult pass = runFramePass(game, input, glfwGetTime(), windowed->renderer, screens);
+    settings.update(game, glfwGetTime());
     for (int id : game.pendingSounds) playSound(speaker, windowed->sounds, id);
     game.pendingSounds.clear();
     if (pass.quit) break;
@@ -108,6 +115,7 @@ int runPlayMode(GLFWwindow* window) {
   }
 
   if (game.world && !game.worldName.empty() && game.net.role != NetClient) saveGame(game);
+  settings.flush(game);
   stopWindowedGame(*windowed);
   ImGui_ImplGlfw_Shutdown();
   return 0;

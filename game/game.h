@@ -185,6 +185,10 @@ struct InputMemory {
   bool cursorValid = false;  // the next cursor event only records the position
   double cursorX = 0.0, cursorY = 0.0;
   double lastSpacePress = -1.0;  // game clock; -1: no press to pair with
+  // The key whose typed character opened the chat (-1 none or released) and that
+  // character: while the key is held, its auto-repeat types nothing.
+  int chatKey = -1;
+  uint32_t chatCharacter = 0;
 };
 
 struct FrameStats {

@@ -90,25 +90,14 @@ void syncFolder(const std::string& folder) {
   ::close(fd);
 }
 
-bool writeFileAtomically(std::string_view name, const char* fileName,
-                         const std::vector<uint8_t>& bytes, const std::string& saves) {
+bool writeSaveFile(std::string_view name, const char* fileName, const std::vector<uint8_t>& bytes,
+                   const std::string& saves) {
   if (!isValidWorldName(name)) return false;
   const std::string folder = worldFolder(name, saves);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) return false;
-  const std::string target = folder + "/" + fileName;
-  const std::string temporary = target + ".tmp";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(temporary.c_str(), target.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  syncFolder(folder);
-  return true;
+  return writeFileAtomically(folder + "/" + fileName, bytes);
 }
 
 bool readFile(std::string_view name, const char* fileName, const std::string& saves,
@@ -135,6 +124,21 @@ bool readFile(std::string_view name, const char* fileName, const std::string& sa
 }
 
 }  // namespace
+
+bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const std::string temporary = path + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  syncFolder(folder.empty() ? "." : folder);
+  return true;
+}
 
 std::vector<uint8_t> encodeWorldSave(const SavedWorld& world) {
   Writer out(32 + world.mobs.size() * 37 + world.drops.size() * 20 + world.edits.size() * 15);
@@ -254,13 +258,12 @@ bool decodePlayerSave(const uint8_t* data, size_t size, SavedPlayer& out) {
 }
 
 bool writeWorldSave(std::string_view name, const SavedWorld& world, const std::string& saves) {
-  return isValidWorldName(name) &&
-         writeFileAtomically(name, "world.dat", encodeWorldSave(world), saves);
+  return isValidWorldName(name) && writeSaveFile(name, "world.dat", encodeWorldSave(world), saves);
 }
 
 bool writePlayerSave(std::string_view name, const SavedPlayer& player, const std::string& saves) {
   return isValidWorldName(name) &&
-         writeFileAtomically(name, "player.dat", encodePlayerSave(player), saves);
+         writeSaveFile(name, "player.dat", encodePlayerSave(player), saves);
 }
 
 bool readWorldSave(std::string_view name, SavedWorld& out, const std::string& saves) {

@@ -69,6 +69,11 @@ bool writeWorldSave(std::string_view name, const SavedWorld& world,
 bool writePlayerSave(std::string_view name, const SavedPlayer& player,
                      const std::string& saves = savesFolder());
 
+// Writes `bytes` to `path` crash-safely, the way the save files are written: through
+// "<path>.tmp", flushed, renamed over `path`, and the folder flushed. False on any
+// failure, leaving the previous file as it was. The folder must exist.
+bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
+
 // Read the record; false for an invalid name, a missing, foreign, unknown-version,
 // over-limit or short file (`out` may then be partly filled).
 bool readWorldSave(std::string_view name, SavedWorld& out,

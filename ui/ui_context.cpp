@@ -109,18 +109,21 @@ void UiContext::feedInput(const InputRecord& input, bool mouseCaptured) {
   }
   const ImVec2 nowhere(-FLT_MAX, -FLT_MAX);
   io.MousePos = mouseCaptured ? nowhere : mouse_;
-  io.MouseDown[0] = !mouseCaptured && input.leftButton;
-  io.MouseDown[1] = !mouseCaptured && input.rightButton;
+  inputQueue_.advance(input);
+  io.MouseDown[0] = !mouseCaptured && inputQueue_.buttonDown(GLFW_MOUSE_BUTTON_LEFT);
+  io.MouseDown[1] = !mouseCaptured && inputQueue_.buttonDown(GLFW_MOUSE_BUTTON_RIGHT);
   io.MouseWheel = 0;
   if (!mouseCaptured) {
     for (double offset : input.scroll) io.MouseWheel += static_cast<float>(offset);
   }
   const size_t keyCount = std::min(input.keys.size(), std::size(io.KeysDown));
-  for (size_t key = 0; key < keyCount; ++key) io.KeysDown[key] = input.keys[key] != 0;
-  io.KeyCtrl = input.down(GLFW_KEY_LEFT_CONTROL) || input.down(GLFW_KEY_RIGHT_CONTROL);
-  io.KeyShift = input.down(GLFW_KEY_LEFT_SHIFT) || input.down(GLFW_KEY_RIGHT_SHIFT);
-  io.KeyAlt = input.down(GLFW_KEY_LEFT_ALT) || input.down(GLFW_KEY_RIGHT_ALT);
-  io.KeySuper = input.down(GLFW_KEY_LEFT_SUPER) || input.down(GLFW_KEY_RIGHT_SUPER);
+  for (size_t key = 0; key < keyCount; ++key)
+    io.KeysDown[key] = inputQueue_.keyDown(static_cast<int>(key));
+  auto down = [&](int key) { return inputQueue_.keyDown(key); };
+  io.KeyCtrl = down(GLFW_KEY_LEFT_CONTROL) || down(GLFW_KEY_RIGHT_CONTROL);
+  io.KeyShift = down(GLFW_KEY_LEFT_SHIFT) || down(GLFW_KEY_RIGHT_SHIFT);
+  io.KeyAlt = down(GLFW_KEY_LEFT_ALT) || down(GLFW_KEY_RIGHT_ALT);
+  io.KeySuper = down(GLFW_KEY_LEFT_SUPER) || down(GLFW_KEY_RIGHT_SUPER);
   for (uint32_t c : input.characters) io.AddInputCharacter(c);
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/input.h"
+#include "ui/ui_input_queue.h"
 
 struct WidgetRect {
   ImVec2 min, max;
@@ -57,6 +58,7 @@ class UiContext {
   bool chineseFontLoaded_ = false;
   int fontBuilds_ = 0;
   ImVec2 mouse_{-1.0e30f, -1.0e30f};
+  UiInputQueue inputQueue_;
 };
 
 // The context of the frame being built (its ImGuiIO user data), or null.
