@@ -14,11 +14,11 @@
 #include "game/interaction.h"
 #include "game/lifecycle.h"
 #include "game/models.h"
+#include "lang/translations.h"
 #include "platform/program_folder.h"
 #include "platform/version.h"
 #include "render/png_writer.h"
 #include "render/vulkan_renderer.h"
-#include "ui/translations.h"
 #include "ui/imgui_screens.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <imgui.h>
 
 #include "game/lifecycle.h"
+#include "lang/translations.h"
 #include "platform/version.h"
 #include "ui/screens.h"
-#include "ui/translations.h"
 #include "ui/ui_widgets.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cfloat>
 #include <iterator>
 
-#include "ui/translations.h"
+#include "lang/translations.h"
 #include "ui/ui_fonts.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "ui/translations.h"
+#include "lang/translations.h"
 
 // Latin, the common characters, and every Chinese text of the table (some of it lies
 // outside the common set).

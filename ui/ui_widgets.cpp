@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "lang/translations.h"
 #include "platform/open_folder.h"
 #include "platform/program_folder.h"
-#include "ui/translations.h"
 #include "ui/ui_context.h"
 #include "world/block_registry.h"
 

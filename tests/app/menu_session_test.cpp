@@ -7,10 +7,10 @@
 
 #include "app/frame_loop.h"
 #include "game/lifecycle.h"
+#include "lang/translations.h"
 #include "tests/support/recording_renderer.h"
 #include "ui/imgui_screens.h"
 #include "ui/screens.h"
-#include "ui/translations.h"
 #include "ui/ui_fonts.h"
 
 namespace {
