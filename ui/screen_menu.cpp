@@ -37,9 +37,7 @@ void messageLine(const MenuState& menu) {
 }
 
 void wrappedNote(const std::string& text) {
-  ImGui::PushTextWrapPos(0.0f);
-  ImGui::TextDisabled("%s", text.c_str());
-  ImGui::PopTextWrapPos();
+  wrappedText(text);
 }
 
 // The saved worlds in a scrolling list; a click selects a row and leaves delete
