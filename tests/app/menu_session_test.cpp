@@ -232,6 +232,33 @@ TEST(PlayScreens, LanguageSwitchRebuildsTheFontAtlas) {
   EXPECT_EQ(d.game.menu.page, MenuPageWorlds);
 }
 
+TEST(PlayScreens, PauseSettingsStayAboveTheHotbarAndOpenAcrossALanguageSwitch) {
+  MenuDriver d;
+  Game& game = d.game;
+  newGame(game, 7, "Screens");
+  setScreen(game, ScreenPlaying);
+  setGameMode(game, GameModeSurvival);
+  d.tap(GLFW_KEY_ESCAPE);
+  ASSERT_EQ(game.screen, ScreenPaused);
+  EXPECT_FALSE(d.shows("Render distance"));
+  d.click("Settings");
+  ASSERT_TRUE(d.shows("Render distance"));
+  for (int lang : {LanguageChinese, LanguageEnglish, LanguageChinese}) {
+    setLanguage(lang);
+    d.passes(3);
+    EXPECT_TRUE(d.shows("Render distance")) << "language " << lang;
+    const WidgetRect pause = d.screens.ui().widgets.at("window:pause");
+    const WidgetRect bar = d.screens.ui().widgets.at("window:hotbar");
+    EXPECT_LE(pause.max.y, bar.min.y) << "language " << lang;
+    EXPECT_GE(pause.min.y, 0.0f);
+    // The hearts sit above the hotbar; the menu leaves them alone too.
+    EXPECT_LE(pause.max.y, 720.0f - kHudReserve);
+  }
+  // The buttons still work after the switches, by their English names.
+  d.click("Resume");
+  EXPECT_EQ(game.screen, ScreenPlaying);
+}
+
 TEST(PlayScreens, FacingNamesWrapAroundTheCircle) {
   EXPECT_STREQ(facingName(-44.0f), "East");
   EXPECT_STREQ(facingName(46.0f), "South");
