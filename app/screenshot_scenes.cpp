@@ -230,7 +230,7 @@ void lookAt(Player& player, glm::vec3 eye, glm::vec3 target) {
 Lighting sceneLighting(const Game& game, const std::string& scene) {
   Lighting light{kSceneDaylight, kSceneFog, sunDirection(game.environment.timeOfDay)};
   if (sceneHasWord(scene, "night") || game.environment.weather != WeatherClear) {
-    light.daylight = std::min(kSceneDaylight, worldLighting(game).daylight);
+    light.daylight = kSceneDaylight * worldLighting(game).daylight;
   }
   return light;
 }

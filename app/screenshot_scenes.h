@@ -30,8 +30,9 @@ bool sceneHasWord(const std::string& scene, const char* word);
 // The debug overlay shows in every in-game scene except "inventory" and "village".
 bool sceneShowsDebugOverlay(const std::string& scene);
 
-// The scenes' lighting: daylight 0.9 and fog at 128; "night" (midnight) and wet weather
-// take the world's own, darker daylight.
+// The scenes' lighting: daylight 0.9 and fog at 128; at night ("night": midnight) and in
+// wet weather, 0.9 of the world's own daylight, as dark against the scenes' day as the
+// game's night and rain are against its noon.
 Lighting sceneLighting(const Game& game, const std::string& scene);
 
 // A scripted mining progress without a cell mines the block under the crosshair, however

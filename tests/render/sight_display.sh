@@ -2,7 +2,8 @@
 # sight_display.sh ORVANE PNG_CHECK: what the player sees, measured from screenshots taken
 # on a virtual display (CPU Vulkan driver, validation layer), from a private copy of the
 # program folder:
-#   - midnight is at most 35 % as bright as the day in the same view (post-processing on);
+#   - midnight is at most 35 % as bright as the day in the same view, rain at most 85 %
+#     (post-processing on);
 #   - the death screen's dim leaves 37 % +- 3 % of the brightness under it, the same at the
 #     left edge, at the centre and at the right edge;
 #   - the pause menu with its settings open stays above the hotbar, in English and Chinese;
@@ -18,7 +19,7 @@ mkdir -p "$folder/screenshots"
 cd "$folder" || exit 1
 
 # name|language|scene words
-shots="default|en| night|en|night dead|en|dead pause_en|en|menu+settings pause_zh|zh|menu+settings switch|en|menu+settings+relanguage"
+shots="default|en| night|en|night rain|en|rain dead|en|dead pause_en|en|menu+settings pause_zh|zh|menu+settings switch|en|menu+settings+relanguage"
 cat > render_all.sh <<'INNER'
 for shot in $SHOTS; do
   IFS='|' read -r name lang words <<<"$shot"
@@ -51,6 +52,9 @@ day=$(mean default 660 20 440 540)
 night=$(mean night 660 20 440 540)
 ratio=$(within "$night" "$day" 0 0.35) || problem "night is $ratio of the day's brightness ($night / $day)"
 echo "sight_display: night / day = $ratio"
+rain=$(mean rain 660 20 440 540)
+ratio=$(within "$rain" "$day" 0 0.85) || problem "rain is $ratio of the clear day's brightness ($rain / $day)"
+echo "sight_display: rain / day = $ratio"
 
 # Left and right edge strips, and the top of the centre column above the death window.
 factors=()
