@@ -33,7 +33,8 @@ void main() {
     // Brings an average scene towards a mid-grey key, within limits; key and limits
     // shrink with the daylight (to under a tenth at midnight, about 0.6 in rain at noon).
     float average = texelFetch(measuredLuminance, ivec2(0), 0).r;
-    float daylight = clamp(pc.flags.w, 0.0, 1.0);
+    // The game's darkest daylight is a rainy midnight's 0.13; darker asks give that.
+    float daylight = clamp(pc.flags.w, 0.13, 1.0);
     exposure *= clamp(0.22 / max(average, 1e-4), 0.5, 1.6) * pow(daylight, 1.5);
   }
   colour *= exposure;

@@ -3,7 +3,7 @@
 //   orvane_png_check check FILE   passes (status 0) when FILE has the chunks IHDR, tEXt x 3,
 //                                 eXIf, IDAT, IEND with valid checksums, and shows a real
 //                                 picture: at least 40 sampled colours and a luma range of
-//                                 at least 60.
+//                                 at least 60 (or RANGE: "check FILE RANGE", for a night).
 //   orvane_png_check make FILE W H  writes a W x H PNG of a colour ramp.
 //   orvane_png_check region FILE X Y W H  prints the distinct colours and the light
 //                                 ("ink", luma of 150 and more) pixels of a rectangle:
@@ -32,7 +32,7 @@ int fail(const char* message) {
   return 1;
 }
 
-int check(const char* path) {
+int check(const char* path, int minLumaRange = 60) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return fail("cannot open the file");
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
@@ -64,7 +64,7 @@ int check(const char* path) {
   std::printf("png_check: %ux%u colors=%zu luma %d..%d\n", width, height, colours.size(), minLuma,
               maxLuma);
   if (colours.size() < 40) return fail("fewer than 40 colours: a flat frame");
-  if (maxLuma - minLuma < 60) return fail("luma range under 60: a flat frame");
+  if (maxLuma - minLuma < minLumaRange) return fail("luma range too small: a flat frame");
   return 0;
 }
 
@@ -168,6 +168,7 @@ int make(const char* path, uint32_t width, uint32_t height) {
 int main(int argc, char** argv) {
   const std::string command = argc > 2 ? argv[1] : "";
   if (command == "check" && argc == 3) return check(argv[2]);
+  if (command == "check" && argc == 4) return check(argv[2], std::atoi(argv[3]));
   if (command == "mean" && argc == 7) {
     return mean(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
                 std::atoi(argv[6]));
@@ -183,9 +184,9 @@ int main(int argc, char** argv) {
   if ((command == "differ" || command == "same") && argc == 5) {
     return compare(argv[2], argv[3], std::atof(argv[4]), command == "differ");
   }
-  std::fprintf(
-      stderr,
-      "usage: orvane_png_check check FILE | make FILE WIDTH HEIGHT | region|mean FILE X Y W H "
-      "| differ|same A B PERCENT\n");
+  std::fprintf(stderr,
+               "usage: orvane_png_check check FILE [RANGE] | make FILE WIDTH HEIGHT | region|mean "
+               "FILE X Y W H "
+               "| differ|same A B PERCENT\n");
   return 2;
 }
