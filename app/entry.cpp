@@ -12,8 +12,8 @@
 #include "app/server_mode.h"
 #include "app/sounds.h"
 #include "app/window.h"
+#include "lang/translations.h"
 #include "platform/ui_language.h"
-#include "ui/translations.h"
 
 namespace {
 

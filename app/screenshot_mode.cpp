@@ -14,11 +14,11 @@
 #include "game/interaction.h"
 #include "game/lifecycle.h"
 #include "game/models.h"
+#include "lang/translations.h"
 #include "platform/program_folder.h"
 #include "platform/version.h"
 #include "render/png_writer.h"
 #include "render/vulkan_renderer.h"
-#include "ui/translations.h"
 #include "ui/imgui_screens.h"
 
 namespace {
@@ -49,11 +49,13 @@ void prepareWorldScene(Game& game, Renderer& renderer) {
   game.meshScheduler.preload(*game.world, renderer, eye.x, eye.z, kPreloadRadius);
   refreshMinimap(game);
   game.target = castTarget(*game.world, eye, facingDirection(game.player), kReach);
+  aimScriptedMining(game);
 }
 
 // Where the menu labels were drawn, for the checks of the picture.
 void printLabels(ImGuiScreens& screens) {
-  for (const char* label : {"Singleplayer", "Play Selected", "Join Server"}) {
+  for (const char* label : {"Singleplayer", "Play Selected", "Join Server", "window:pause",
+                            "window:hotbar", "Settings", "Render distance"}) {
     const auto found = screens.ui().widgets.find(label);
     if (found == screens.ui().widgets.end()) continue;
     const WidgetRect& r = found->second;
@@ -83,9 +85,10 @@ int runScreenshotMode(GLFWwindow* window, const LaunchOptions& options) {
   } else {
     setUpScene(game, scene);
     prepareWorldScene(game, renderer);
+    screens.ui().openSettings = sceneHasWord(scene, "settings");
   }
-  const Lighting light = menu ? menuLighting(game.environment.timeOfDay)
-                              : Lighting{0.9f, 128.0f, sunDirection(game.environment.timeOfDay)};
+  const Lighting light =
+      menu ? menuLighting(game.environment.timeOfDay) : sceneLighting(game, scene);
   const float aspect = input.framebufferHeight < 1
                            ? 16.0f / 9.0f
                            : static_cast<float>(input.framebufferWidth) / input.framebufferHeight;
@@ -108,7 +111,7 @@ int runScreenshotMode(GLFWwindow* window, const LaunchOptions& options) {
         setLanguage(language() == LanguageChinese ? LanguageEnglish : LanguageChinese);
       }
     } else {
-      if (menu) printLabels(screens);
+      printLabels(screens);
       written = renderer.captureFrame(camera, eye, entities, particles, path,
                                       CaptureInfo{software, captureDescription(game, software)});
     }

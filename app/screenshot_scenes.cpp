@@ -8,13 +8,22 @@
 
 #include "game/commands.h"
 #include "game/environment.h"
+#include "game/interaction.h"
 #include "game/lifecycle.h"
+#include "game/player.h"
+#include "world/block_registry.h"
 #include "world/village.h"
 
 namespace {
 
 constexpr uint32_t kSceneSeed = 20261018;
 constexpr float kVillageSearch = 800.0f;
+constexpr float kMidnight = 0.75f;
+// Scenes are lit a little under noon's full daylight.
+constexpr float kSceneDaylight = 0.9f;
+constexpr float kSceneFog = 128.0f;
+// How far the scripted mining looks for the block under the crosshair.
+constexpr float kScriptedMiningReach = 256.0f;
 
 // --- Words of a scene name ---------------------------------------------------------------
 
@@ -120,13 +129,25 @@ float surfaceY(const Game& game, float x, float z) {
   return static_cast<float>(surfaceHeight(*game.world, column(x), column(z))) + 1.0f;
 }
 
+// Just above the highest solid block of the column, which trees, houses and edits may
+// have raised over the generated ground (the column is generated first).
+float topSolidY(Game& game, float x, float z) {
+  World& world = *game.world;
+  world.ensureColumnsAround(x, z, 0);
+  for (int y = kWorldHeight - 1; y >= 0; --y) {
+    if (blockDef(world.getBlock(column(x), y, column(z))).solid)
+      return static_cast<float>(y) + 1.0f;
+  }
+  return surfaceY(game, x, z);
+}
+
 void addPlayers(Game& game, const SceneCamera& camera) {
   const glm::vec3 facing = horizontalFacing(camera.eye, camera.target);
   const glm::vec3 side(-facing.z, 0.0f, facing.x);
   const char* names[2] = {"Ayla", "Bram"};
   for (int i = 0; i < 2; ++i) {
     glm::vec3 p = camera.eye + facing * 3.8f + side * (i == 0 ? -1.15f : 1.15f);
-    p.y = surfaceY(game, p.x, p.z) + kEyeHeight;
+    p.y = topSolidY(game, p.x, p.z) + kEyeHeight;
     RemotePlayer& r = findOrCreateRemotePlayer(game.entities.remotePlayers, 2 + i, names[i]);
     r.targetX = r.shownX = p.x;
     r.targetY = r.shownY = p.y;
@@ -206,6 +227,21 @@ void lookAt(Player& player, glm::vec3 eye, glm::vec3 target) {
   player.pitch = std::clamp(glm::degrees(std::asin(std::clamp(n.y, -1.0f, 1.0f))), -89.0f, 89.0f);
 }
 
+Lighting sceneLighting(const Game& game, const std::string& scene) {
+  Lighting light{kSceneDaylight, kSceneFog, sunDirection(game.environment.timeOfDay)};
+  if (sceneHasWord(scene, "night") || game.environment.weather != WeatherClear) {
+    light.daylight = kSceneDaylight * worldLighting(game).daylight;
+  }
+  return light;
+}
+
+void aimScriptedMining(Game& game) {
+  if (game.mining.progress <= 0.0f || game.mining.cell.x != kNoMiningCell) return;
+  const Target under = castTarget(*game.world, game.player.position, facingDirection(game.player),
+                                  kScriptedMiningReach);
+  if (under.hit) game.mining.cell = under.cell;
+}
+
 SceneCamera setUpScene(Game& game, const std::string& scene) {
   newGame(game, kSceneSeed, "Screenshot");
   setScreen(game, ScreenPlaying);
@@ -229,6 +265,7 @@ SceneCamera setUpScene(Game& game, const std::string& scene) {
   }
   if (hasWord(words, "rain")) game.environment.weather = WeatherRain;
   if (hasWord(words, "drops")) addDrops(game, camera);
+  if (hasWord(words, "night")) game.environment.timeOfDay = kMidnight;
 
   lookAt(game.player, camera.eye, camera.target);
   game.player.velocity = glm::vec3(0.0f);

@@ -8,6 +8,7 @@
 
 #include <glm/glm.hpp>
 
+#include "game/environment.h"
 #include "game/game.h"
 
 // The menu scenes: "main", "worlds" and "multiplayer".
@@ -28,6 +29,15 @@ bool sceneHasWord(const std::string& scene, const char* word);
 
 // The debug overlay shows in every in-game scene except "inventory" and "village".
 bool sceneShowsDebugOverlay(const std::string& scene);
+
+// The scenes' lighting: daylight 0.9 and fog at 128; at night ("night": midnight) and in
+// wet weather, 0.9 of the world's own daylight, as dark against the scenes' day as the
+// game's night and rain are against its noon.
+Lighting sceneLighting(const Game& game, const std::string& scene);
+
+// A scripted mining progress without a cell mines the block under the crosshair, however
+// far away it is, so that the bar shows.
+void aimScriptedMining(Game& game);
 
 // Yaw and pitch (degrees) that look from `eye` at `target`.
 void lookAt(Player& player, glm::vec3 eye, glm::vec3 target);

@@ -14,9 +14,9 @@
 #include "game/lifecycle.h"
 #include "game/models.h"
 #include "game/net_sync.h"
+#include "lang/translations.h"
 #include "render/vulkan_renderer.h"
 #include "save/world_folders.h"
-#include "ui/translations.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // forms they may not, and literals that resolve without asking any name server.
 
 #include "app/selftest.h"
+#include "lang/translations.h"
 #include "net/server_address.h"
-#include "ui/translations.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/selftest.h"
+#include "lang/translations.h"
 #include "net/protocol_constants.h"
-#include "ui/translations.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include "game/environment.h"
 #include "game/lifecycle.h"
 #include "game/mobs.h"
+#include "lang/translations.h"
 #include "platform/version.h"
-#include "ui/translations.h"
 #include "world/block_registry.h"
 #include "world/village.h"
 

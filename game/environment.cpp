@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "game/lifecycle.h"
-#include "ui/translations.h"
+#include "lang/translations.h"
 #include "world/terrain.h"
 #include "world/village.h"
 

@@ -11,9 +11,9 @@
 #include "game/environment.h"
 #include "game/net_sync.h"
 #include "game/spawn_point.h"
+#include "lang/translations.h"
 #include "render/renderer.h"
 #include "save/save_files.h"
-#include "ui/translations.h"
 #include "world/village.h"
 
 namespace {

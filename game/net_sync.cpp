@@ -7,8 +7,8 @@
 
 #include "game/environment.h"
 #include "game/lifecycle.h"
+#include "lang/translations.h"
 #include "render/renderer.h"
-#include "ui/translations.h"
 
 namespace {
 

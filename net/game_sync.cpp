@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "ui/translations.h"
+#include "lang/translations.h"
 
 RemotePlayer& findOrCreateRemotePlayer(std::vector<RemotePlayer>& players, uint32_t id,
                                        const std::string& name) {

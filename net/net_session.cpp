@@ -14,7 +14,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "ui/translations.h"
+#include "lang/translations.h"
 
 // --- 1. Start, stop and names ---
 

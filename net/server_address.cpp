@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <random>
 
-#include "ui/translations.h"
+#include "lang/translations.h"
 
 namespace {
 

@@ -243,6 +243,18 @@ void VulkanRenderer::createDevice() {
   if (hasExtension(available, VK_KHR_DYNAMIC_RENDERING_EXTENSION_NAME)) {
     extensions.push_back(VK_KHR_DYNAMIC_RENDERING_EXTENSION_NAME);
   }
+  // A second, plain view of the swapchain images lets the UI blend the way its colours
+  // were chosen (see vulkan_ui.cpp).
+  mutableSwapchain_ = hasExtension(available, VK_KHR_SWAPCHAIN_MUTABLE_FORMAT_EXTENSION_NAME) &&
+                      hasExtension(available, VK_KHR_IMAGE_FORMAT_LIST_EXTENSION_NAME) &&
+                      hasExtension(available, VK_KHR_MAINTENANCE2_EXTENSION_NAME);
+  if (mutableSwapchain_) {
+    for (const char* name :
+         {VK_KHR_SWAPCHAIN_MUTABLE_FORMAT_EXTENSION_NAME, VK_KHR_IMAGE_FORMAT_LIST_EXTENSION_NAME,
+          VK_KHR_MAINTENANCE2_EXTENSION_NAME}) {
+      extensions.push_back(name);
+    }
+  }
 
   VkPhysicalDeviceVulkan13Features v13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES};
   v13.dynamicRendering = VK_TRUE;

@@ -203,7 +203,23 @@ void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
   vkCmdPushConstants(cmd, postPipelineLayout_,
                      VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, 0, 64, push.data());
   vkCmdDraw(cmd, 3, 1, 0, 0);
-  recordUi(cmd);
+  if (uiViews_.empty()) {
+    recordUi(cmd);
+  } else if (uiPrepared_) {
+    // The UI goes on through the plain view of the same image, after the final pass.
+    cmdEndRendering_(cmd);
+    VkMemoryBarrier written{VK_STRUCTURE_TYPE_MEMORY_BARRIER};
+    written.srcAccessMask = VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT;
+    written.dstAccessMask =
+        VK_ACCESS_COLOR_ATTACHMENT_READ_BIT | VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT;
+    vkCmdPipelineBarrier(cmd, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+                         VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, 0, 1, &written, 0, nullptr,
+                         0, nullptr);
+    colour.imageView = uiViews_[imageIndex];
+    colour.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+    cmdBeginRendering_(cmd, &rendering);
+    recordUi(cmd);
+  }
   cmdEndRendering_(cmd);
 
   // 10. Screenshot copy, then hand the image to presentation.

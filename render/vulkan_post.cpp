@@ -117,6 +117,6 @@ void VulkanRenderer::recordPostEffects(VkCommandBuffer cmd) {
   recordPostPass(cmd, compositeTarget_, pipelineComposite_,
                  postPush({visual_.exposure * visual_.exposureBias, visual_.bloom, visual_.ssao,
                            visual_.saturation, autoExposure ? 1.0f : 0.0f, bloom ? 1.0f : 0.0f,
-                           occlusion ? 1.0f : 0.0f, 0}));
+                           occlusion ? 1.0f : 0.0f, daylight_}));
   writeTimestamp(cmd, kCompositeDone);
 }

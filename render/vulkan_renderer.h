@@ -235,6 +235,12 @@ class VulkanRenderer : public Renderer {
   VkExtent2D extent_{0, 0};
   std::vector<VkImage> swapchainImages_;
   std::vector<VkImageView> swapchainViews_;
+  // The same images seen as plain 8-bit values for the UI, when the device can make such
+  // views of an sRGB swapchain (uiFormat_ is then that plain format); else empty, and
+  // uiFormat_ is the swapchain format.
+  bool mutableSwapchain_ = false;
+  VkFormat uiFormat_ = VK_FORMAT_UNDEFINED;
+  std::vector<VkImageView> uiViews_;
   std::vector<VkImageLayout> swapchainLayouts_;
 
   // Frames.

@@ -10,6 +10,17 @@
 #include "render/vk_check.h"
 #include "render/vulkan_renderer.h"
 
+namespace {
+
+// The 8-bit format with the same bits as an sRGB one, without the sRGB encoding.
+VkFormat plainFormat(VkFormat format) {
+  if (format == VK_FORMAT_B8G8R8A8_SRGB) return VK_FORMAT_B8G8R8A8_UNORM;
+  if (format == VK_FORMAT_R8G8B8A8_SRGB) return VK_FORMAT_R8G8B8A8_UNORM;
+  return format;
+}
+
+}  // namespace
+
 void VulkanRenderer::createSwapchain() {
   VkSurfaceCapabilitiesKHR caps;
   VK_CHECK(vkGetPhysicalDeviceSurfaceCapabilitiesKHR(physicalDevice_, surface_, &caps));
@@ -91,6 +102,17 @@ void VulkanRenderer::createSwapchain() {
   createInfo.imageExtent = extent_;
   createInfo.imageArrayLayers = 1;
   createInfo.imageUsage = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT;
+  const VkFormat plain = plainFormat(format.format);
+  const VkFormat viewFormats[2] = {format.format, plain};
+  VkImageFormatListCreateInfo formatList{VK_STRUCTURE_TYPE_IMAGE_FORMAT_LIST_CREATE_INFO};
+  uiFormat_ = format.format;
+  if (mutableSwapchain_ && plain != format.format) {
+    formatList.viewFormatCount = 2;
+    formatList.pViewFormats = viewFormats;
+    createInfo.pNext = &formatList;
+    createInfo.flags |= VK_SWAPCHAIN_CREATE_MUTABLE_FORMAT_BIT_KHR;
+    uiFormat_ = plain;
+  }
   if (graphicsFamily_ == presentFamily_) {
     createInfo.imageSharingMode = VK_SHARING_MODE_EXCLUSIVE;
   } else {
@@ -117,6 +139,15 @@ void VulkanRenderer::createSwapchain() {
     viewInfo.format = swapchainFormat_;
     viewInfo.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
     VK_CHECK(vkCreateImageView(device_, &viewInfo, nullptr, &swapchainViews_[i]));
+  }
+  uiViews_.assign(uiFormat_ != swapchainFormat_ ? swapImageCount : 0, VK_NULL_HANDLE);
+  for (uint32_t i = 0; i < uiViews_.size(); ++i) {
+    VkImageViewCreateInfo viewInfo{VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
+    viewInfo.image = swapchainImages_[i];
+    viewInfo.viewType = VK_IMAGE_VIEW_TYPE_2D;
+    viewInfo.format = uiFormat_;
+    viewInfo.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+    VK_CHECK(vkCreateImageView(device_, &viewInfo, nullptr, &uiViews_[i]));
   }
 
   createDepthResources();
@@ -219,6 +250,10 @@ void VulkanRenderer::destroySwapchain() {
     if (view != VK_NULL_HANDLE) vkDestroyImageView(device_, view, nullptr);
   }
   swapchainViews_.clear();
+  for (VkImageView view : uiViews_) {
+    if (view != VK_NULL_HANDLE) vkDestroyImageView(device_, view, nullptr);
+  }
+  uiViews_.clear();
   swapchainImages_.clear();
   swapchainLayouts_.clear();
   if (swapchain_ != VK_NULL_HANDLE) vkDestroySwapchainKHR(device_, swapchain_, nullptr);

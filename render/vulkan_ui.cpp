@@ -1,8 +1,11 @@
-// The user interface on the GPU: ImGui's draw lists recorded into the final pass with
-// our own pipeline. The font atlas is uploaded inside the frame's command buffer
-// whenever the UI rebuilt it (its texture id is null then); the previous atlas and its
-// staging buffer are freed at the next frame, when both frame fences have been waited.
-// Texture ids are descriptor sets: the font's, or one per block texture layer.
+// The user interface on the GPU: ImGui's draw lists recorded after the final pass with
+// our own pipeline. Their colours and alphas are meant for blending stored (sRGB-encoded)
+// values, so the UI draws through a plain 8-bit view of the swapchain image when the
+// device offers one; on an sRGB-only target it blends in linear light instead, which
+// lets more of what lies under a translucent colour show through. The font atlas is uploaded inside
+// the frame's command buffer whenever the UI rebuilt it (its texture id is null then); the previous
+// atlas and its staging buffer are freed at the next frame, when both frame fences have been
+// waited. Texture ids are descriptor sets: the font's, or one per block texture layer.
 //
 // Sections: set-up and tear-down, font upload, per-frame geometry, recording, queries.
 
@@ -96,7 +99,7 @@ void VulkanRenderer::createUi() {
   }
   try {
     uiPipeline_ = createPipeline(uiPipelineLayout_, vertex, "UiVS", fragment, "UiPS", false,
-                                 swapchainFormat_, false, false, true, false, false, true);
+                                 uiFormat_, false, false, true, false, false, true);
   } catch (...) {
     release();
     throw;
@@ -274,7 +277,7 @@ void VulkanRenderer::recordUi(VkCommandBuffer cmd) {
   push.scale[1] = 2.0f / std::max(display.y, 1.0f);
   push.translate[0] = -1.0f - origin.x * push.scale[0];
   push.translate[1] = -1.0f - origin.y * push.scale[1];
-  push.srgbTarget = isSrgb(swapchainFormat_) ? 1.0f : 0.0f;
+  push.srgbTarget = isSrgb(uiFormat_) ? 1.0f : 0.0f;
   vkCmdPushConstants(cmd, uiPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof push, &push);
   const float sx = width / std::max(display.x, 1.0f), sy = height / std::max(display.y, 1.0f);
 

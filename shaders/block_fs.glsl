@@ -17,19 +17,34 @@ layout(location = 4) in float inFlash;
 
 layout(location = 0) out vec4 outColour;
 
-// 1 when lit, 0 when something nearer the sun covers this point. The cascade is chosen
-// by the point's depth along the view direction, the distance the splits are measured in.
-float sunVisibility(vec3 world) {
+// 1 when lit, 0 when something nearer the sun covers this point, in between along a
+// shadow's edge. The cascade is chosen by the point's depth along the view direction, the
+// distance the splits are measured in. The point is looked up a little way out along its
+// face normal (about two shadow texels, which grow with the cascade), so that a surface
+// never shadows itself where the map's texels cut across it at a slant; the four texels
+// around it are compared and blended, so edges are smooth rather than stepped.
+float sunVisibility(vec3 world, vec3 normal) {
   float depth = dot(world - pc.camera.xyz, frame.forward.xyz);
   if (depth > frame.splits.z) return 1.0;
   int cascade = depth < frame.splits.x ? 0 : (depth < frame.splits.y ? 1 : 2);
-  vec4 light = frame.cascades[cascade] * vec4(world, 1.0);
+  mat4 m = frame.cascades[cascade];
+  // The projection's x scale is 2 / (map width in world units).
+  float texelWorld = 2.0 * frame.shadowParams.w / length(vec3(m[0][0], m[1][0], m[2][0]));
+  vec4 light = m * vec4(world + normal * (2.0 * texelWorld), 1.0);
   vec3 ndc = light.xyz / light.w;
   vec2 uv = ndc.xy * 0.5 + 0.5;
   if (any(lessThan(uv, vec2(0.0))) || any(greaterThan(uv, vec2(1.0)))) return 1.0;
-  float lightDepth = ndc.z * 0.5 + 0.5;
-  float nearest = texture(shadowMap, vec3(uv, float(cascade))).r;
-  return lightDepth - frame.shadowParams.x > nearest ? 0.0 : 1.0;
+  float lightDepth = ndc.z * 0.5 + 0.5 - frame.shadowParams.x;
+  float size = 1.0 / frame.shadowParams.w;
+  vec2 texel = uv * size - 0.5;
+  ivec2 base = ivec2(floor(texel));
+  vec2 blend = fract(texel);
+  vec4 lit;
+  for (int i = 0; i < 4; ++i) {
+    ivec2 at = clamp(base + ivec2(i & 1, i >> 1), ivec2(0), ivec2(int(size) - 1));
+    lit[i] = lightDepth > texelFetch(shadowMap, ivec3(at, cascade), 0).r ? 0.0 : 1.0;
+  }
+  return mix(mix(lit.x, lit.y, blend.x), mix(lit.z, lit.w, blend.x), blend.y);
 }
 
 void main() {
@@ -44,7 +59,7 @@ void main() {
   // Shadow takes away most of the daylight, never the ambient part.
   float shadowFactor = frame.sun.w;
   float shade = 1.0;
-  if (shadowFactor > 0.001) shade = 1.0 - shadowFactor * (1.0 - sunVisibility(inWorld));
+  if (shadowFactor > 0.001) shade = 1.0 - shadowFactor * (1.0 - sunVisibility(inWorld, normal));
   float light = visual.ambient + (1.0 - visual.ambient) * daylight * (0.55 + 0.45 * sun) * shade;
   vec3 colour = texel.rgb * inShade * light;
   colour = mix(colour, vec3(1.0, 0.25, 0.2), inFlash * 0.45);

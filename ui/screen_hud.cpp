@@ -70,6 +70,7 @@ void hotbar(const Game& game, ImVec2 display) {
                    ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings |
                    ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav |
                    ImGuiWindowFlags_NoBringToFrontOnFocus);
+  recordWindow("window:hotbar");
   const ImVec2 origin = ImGui::GetCursorScreenPos();
   ImGui::Dummy(ImVec2(width, kSlotSize));
   ImDrawList* list = ImGui::GetWindowDrawList();

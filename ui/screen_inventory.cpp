@@ -6,8 +6,8 @@
 #include <string>
 
 #include "game/inventory.h"
+#include "lang/translations.h"
 #include "ui/screens.h"
-#include "ui/translations.h"
 #include "ui/ui_widgets.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <imgui.h>
 
 #include "game/lifecycle.h"
+#include "lang/translations.h"
 #include "platform/version.h"
 #include "ui/screens.h"
-#include "ui/translations.h"
 #include "ui/ui_widgets.h"
 
 namespace {
@@ -37,9 +37,7 @@ void messageLine(const MenuState& menu) {
 }
 
 void wrappedNote(const std::string& text) {
-  ImGui::PushTextWrapPos(0.0f);
-  ImGui::TextDisabled("%s", text.c_str());
-  ImGui::PopTextWrapPos();
+  wrappedText(text);
 }
 
 // The saved worlds in a scrolling list; a click selects a row and leaves delete

@@ -6,16 +6,16 @@
 #include <cmath>
 
 #include "game/lifecycle.h"
+#include "lang/translations.h"
 #include "platform/version.h"
 #include "ui/screens.h"
-#include "ui/translations.h"
+#include "ui/ui_fonts.h"
 #include "ui/ui_widgets.h"
 #include "world/block_registry.h"
 
 namespace {
 
 constexpr std::size_t kChatLines = 10;
-constexpr float kChatFontSize = 18.0f;
 constexpr float kChatLineStep = 23.0f;
 
 // How visible a log line is while the chat is closed: fully for 8 s, then fading out
@@ -68,7 +68,8 @@ void drawChat(const Game& game) {
   const ChatState& chat = game.chat;
   const ImVec2 display = ImGui::GetIO().DisplaySize;
   ImDrawList* list = ImGui::GetBackgroundDrawList();
-  ImFont* font = ImGui::GetFont();
+  ImFont* font = fontForSize(*ImGui::GetIO().Fonts, kChatFontSize);
+  if (font == nullptr) font = ImGui::GetFont();
   const float inputTop = display.y - 140.0f;
   if (chat.open) {
     const float width = std::min(680.0f, display.x - 20.0f);

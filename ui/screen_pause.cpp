@@ -2,16 +2,21 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "game/lifecycle.h"
+#include "lang/translations.h"
 #include "platform/version.h"
 #include "ui/screens.h"
-#include "ui/translations.h"
+#include "ui/ui_context.h"
 #include "ui/ui_widgets.h"
 #include "world/village.h"
 
 namespace {
+
+constexpr float kMenuGap = 8.0f;
 
 void gameLines(const Game& game) {
   ImGui::TextUnformatted(trf("Orvane %s", kVersionText).c_str());
@@ -29,22 +34,33 @@ void gameLines(const Game& game) {
   }
 }
 
+// "<translation>###<id>": the widget keeps its id, and its state, in both languages.
+std::string stableLabel(const char* english, const char* id) {
+  return std::string(tr(english)) + "###" + id;
+}
+
 void settingsSection(Game& game) {
-  if (!ImGui::CollapsingHeader((std::string(tr("Settings")) + "##settings").c_str())) return;
+  UiContext* ui = currentUiContext();
+  if (ui != nullptr && ui->openSettings) {
+    ImGui::SetNextItemOpen(true);
+    ui->openSettings = false;
+  }
+  const bool open = ImGui::CollapsingHeader(stableLabel("Settings", "settings").c_str());
+  recordWidget("Settings");
+  if (!open) return;
   Settings& settings = game.settings;
-  ImGui::SliderFloat((std::string(tr("Mouse sensitivity")) + "##sensitivity").c_str(),
+  ImGui::SliderFloat(stableLabel("Mouse sensitivity", "sensitivity").c_str(),
                      &settings.mouseSensitivity, 0.03f, 0.30f, "%.2f");
-  ImGui::SliderFloat((std::string(tr("Field of view")) + "##fov").c_str(), &settings.fieldOfView,
-                     55.0f, 100.0f, "%.0f");
-  if (ImGui::SliderInt((std::string(tr("Render distance")) + "##render").c_str(),
-                       &settings.renderDistance, 4, 12)) {
+  ImGui::SliderFloat(stableLabel("Field of view", "fov").c_str(), &settings.fieldOfView, 55.0f,
+                     100.0f, "%.0f");
+  if (ImGui::SliderInt(stableLabel("Render distance", "render").c_str(), &settings.renderDistance,
+                       4, 12)) {
     game.meshScheduler.setRenderDistance(settings.renderDistance);
   }
   recordWidget("Render distance");
   languageCombo();
-  ImGui::Checkbox((std::string(tr("Shadows")) + "##shadows").c_str(), &settings.shadows);
-  ImGui::Checkbox((std::string(tr("Post-processing")) + "##post").c_str(),
-                  &settings.postProcessing);
+  ImGui::Checkbox(stableLabel("Shadows", "shadows").c_str(), &settings.shadows);
+  ImGui::Checkbox(stableLabel("Post-processing", "post").c_str(), &settings.postProcessing);
   folderButtons(26.0f);
 }
 
@@ -52,7 +68,7 @@ void helpLines(const Game& game) {
   for (const char* line : {"WASD move, Space jump, Ctrl sprint", "1-9 / wheel block, E inventory",
                            "Double-tap Space (or F) to fly, F4 spectator, F3 debug",
                            "Esc resume, / or ^ commands", "Right-click a villager to trade"}) {
-    ImGui::TextDisabled("%s", tr(line));
+    wrappedText(tr(line));
   }
   if (game.world) {
     const glm::vec3 p = game.player.position;
@@ -66,7 +82,11 @@ void helpLines(const Game& game) {
 
 PauseAction drawPauseMenu(Game& game) {
   PauseAction action = PauseAction::None;
-  beginMenuWindow("##pause", 400.0f);
+  // Centred, and never down over the hearts and the hotbar: a taller menu scrolls.
+  const ImVec2 display = ImGui::GetIO().DisplaySize;
+  const float room = 2.0f * (display.y * 0.5f - kHudReserve - kMenuGap);
+  beginMenuWindow("##pause", 400.0f, std::max(room, 120.0f));
+  recordWindow("window:pause");
   titleText("Paused", 1.5f);
   gameLines(game);
   ImGui::Spacing();
@@ -96,9 +116,7 @@ DeathAction drawDeathScreen(Game& game) {
                              .c_str());
   if (wideButton("Respawn", 38.0f)) action = DeathAction::Respawn;
   if (wideButton("Quit to Menu", 38.0f)) action = DeathAction::QuitToMenu;
-  ImGui::PushTextWrapPos(0.0f);
-  ImGui::TextDisabled("%s", tr("The world is unchanged; save from the pause menu."));
-  ImGui::PopTextWrapPos();
+  wrappedText(tr("The world is unchanged; save from the pause menu."));
   ImGui::End();
   return action;
 }

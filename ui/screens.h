@@ -10,6 +10,10 @@
 #include "app/screen_actions.h"
 #include "game/game.h"
 
+// The bottom band of the display that the hotbar and the hearts take while playing; the
+// pause menu stays above it.
+inline constexpr float kHudReserve = 98.0f;
+
 // The main menu on its current page.
 MenuAction drawMainMenu(Game& game);
 // The pause menu with its settings.

@@ -4,7 +4,7 @@
 #include <cfloat>
 #include <iterator>
 
-#include "ui/translations.h"
+#include "lang/translations.h"
 #include "ui/ui_fonts.h"
 
 namespace {
@@ -77,6 +77,7 @@ UiContext::UiContext() : chineseFontPath(kChineseFontPath) {
   mapKeys(io);
   applyGameStyle();
   chineseRanges_ = chineseGlyphRanges();
+  titleRanges_ = titleGlyphRanges();
   rebuildFonts();
 }
 
@@ -93,7 +94,8 @@ UiContext* currentUiContext() {
 void UiContext::rebuildFonts() {
   ImFontAtlas& atlas = *ImGui::GetIO().Fonts;
   fontLanguage_ = language();
-  chineseFontLoaded_ = buildUiFonts(atlas, fontLanguage_, chineseRanges_, chineseFontPath);
+  chineseFontLoaded_ =
+      buildUiFonts(atlas, fontLanguage_, chineseRanges_, titleRanges_, chineseFontPath);
   // A null texture id tells the renderer to upload the new atlas before drawing.
   atlas.SetTexID(nullptr);
   fontBuilds_ += 1;

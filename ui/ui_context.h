@@ -43,6 +43,8 @@ class UiContext {
   // `recordWidgets` is set (menu tests click through them).
   bool recordWidgets = false;
   std::map<std::string, WidgetRect> widgets;
+  // Opens the pause menu's settings section the next time it is drawn (scripted scenes).
+  bool openSettings = false;
   // Where the Chinese font is read from.
   std::string chineseFontPath;
 
@@ -54,6 +56,7 @@ class UiContext {
 
   ImGuiContext* context_ = nullptr;
   ImVector<ImWchar> chineseRanges_;
+  ImVector<ImWchar> titleRanges_;
   int fontLanguage_ = -1;
   bool chineseFontLoaded_ = false;
   int fontBuilds_ = 0;

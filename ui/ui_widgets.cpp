@@ -7,17 +7,20 @@
 #include <cstring>
 #include <vector>
 
+#include "lang/translations.h"
 #include "platform/open_folder.h"
 #include "platform/program_folder.h"
-#include "ui/translations.h"
+#include "ui/text_wrap.h"
 #include "ui/ui_context.h"
+#include "ui/ui_fonts.h"
 #include "world/block_registry.h"
 
 namespace {
 
-// "<translation>##<english>": the id stays the same in both languages.
+// "<translation>###<english>": the id comes from the English text alone, so it stays
+// the same in both languages.
 std::string labelFor(const char* english) {
-  return std::string(tr(english)) + "##" + english;
+  return std::string(tr(english)) + "###" + english;
 }
 
 // Longest prefix of `text` within `bytes` that does not split a UTF-8 sequence.
@@ -61,11 +64,18 @@ void recordWidget(const std::string& key) {
   ui->widgets[key] = WidgetRect{ImGui::GetItemRectMin(), ImGui::GetItemRectMax()};
 }
 
-void beginMenuWindow(const char* id, float width) {
+void recordWindow(const std::string& key) {
+  UiContext* ui = currentUiContext();
+  if (ui == nullptr || !ui->recordWidgets) return;
+  const ImVec2 pos = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
+  ui->widgets[key] = WidgetRect{pos, ImVec2(pos.x + size.x, pos.y + size.y)};
+}
+
+void beginMenuWindow(const char* id, float width, float maxHeight) {
   const ImVec2 display = ImGui::GetIO().DisplaySize;
   ImGui::SetNextWindowPos(ImVec2(display.x * 0.5f, display.y * 0.5f), ImGuiCond_Always,
                           ImVec2(0.5f, 0.5f));
-  ImGui::SetNextWindowSizeConstraints(ImVec2(width, 0.0f), ImVec2(width, FLT_MAX));
+  ImGui::SetNextWindowSizeConstraints(ImVec2(width, 0.0f), ImVec2(width, maxHeight));
   ImGui::Begin(id, nullptr,
                ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                    ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
@@ -73,9 +83,18 @@ void beginMenuWindow(const char* id, float width) {
 }
 
 void titleText(const char* english, float scale) {
-  ImGui::SetWindowFontScale(scale);
+  const ImFontAtlas& atlas = *ImGui::GetIO().Fonts;
+  ImFont* body = atlas.Fonts.empty() ? nullptr : atlas.Fonts[0];
+  ImFont* title = body != nullptr ? fontForSize(atlas, body->FontSize * scale) : nullptr;
+  if (title == nullptr) {
+    ImGui::SetWindowFontScale(scale);
+    ImGui::TextUnformatted(tr(english));
+    ImGui::SetWindowFontScale(1.0f);
+    return;
+  }
+  ImGui::PushFont(title);
   ImGui::TextUnformatted(tr(english));
-  ImGui::SetWindowFontScale(1.0f);
+  ImGui::PopFont();
 }
 
 bool wideButton(const char* english, float height, bool enabled) {
@@ -114,6 +133,20 @@ bool textField(const char* key, const char* hint, std::string& value, std::size_
   return changed;
 }
 
+void wrappedText(const std::string& text, bool disabled) {
+  const float width = ImGui::GetContentRegionAvail().x;
+  const auto measure = [](std::string_view s) {
+    return ImGui::CalcTextSize(s.data(), s.data() + s.size()).x;
+  };
+  for (const std::string& line : wrapLines(text, width, measure)) {
+    if (disabled) {
+      ImGui::TextDisabled("%s", line.c_str());
+    } else {
+      ImGui::TextUnformatted(line.c_str());
+    }
+  }
+}
+
 void languageCombo() {
   const char* names[] = {"English", "中文"};
   int current = language() == LanguageChinese ? 1 : 0;
@@ -125,10 +158,8 @@ void languageCombo() {
 void folderButtons(float height) {
   if (wideButton("Open Mods Folder", height)) openFolder(dataFolder("mods"));
   if (wideButton("Open Resource Packs Folder", height)) openFolder(dataFolder("resourcepacks"));
-  ImGui::PushTextWrapPos(0.0f);
-  ImGui::TextDisabled("%s", tr("Drop .mod.orvac mods and .rp.orvac packs into the opened folders, "
-                               "then restart."));
-  ImGui::PopTextWrapPos();
+  wrappedText(
+      tr("Drop .mod.orvac mods and .rp.orvac packs into the opened folders, then restart."));
 }
 
 ImTextureID layerTexture(const Game& game, int layer) {
@@ -155,6 +186,9 @@ void drawStackCount(ImDrawList* list, ImVec2 slotMax, int count) {
   list->AddText(at, rgba8(255, 255, 255, 255), text);
 }
 
+// The dim is an ordinary window, created in front of the overlays that were drawn before
+// it (a window that never comes to the front would be created behind them), and behind
+// the screen's own window, which follows it.
 void dimDisplay(int alpha) {
   const ImVec2 display = ImGui::GetIO().DisplaySize;
   ImGui::SetNextWindowPos(ImVec2(0, 0));
@@ -164,8 +198,12 @@ void dimDisplay(int alpha) {
   ImGui::Begin("##dim", nullptr,
                ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoInputs |
                    ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoFocusOnAppearing |
-                   ImGuiWindowFlags_NoBringToFrontOnFocus | ImGuiWindowFlags_NoNav);
-  ImGui::GetWindowDrawList()->AddRectFilled(ImVec2(0, 0), display, rgba8(0, 0, 0, alpha));
+                   ImGuiWindowFlags_NoNav);
+  // The window clips its contents to the inside of its padding; the dim reaches the edges.
+  ImDrawList* list = ImGui::GetWindowDrawList();
+  list->PushClipRect(ImVec2(0, 0), display, false);
+  list->AddRectFilled(ImVec2(0, 0), display, rgba8(0, 0, 0, alpha));
+  list->PopClipRect();
   ImGui::End();
   ImGui::PopStyleVar();
 }

@@ -5,6 +5,7 @@
 
 #include <imgui.h>
 
+#include <cfloat>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,9 +23,13 @@ std::string trf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Remembers the last item's rectangle under `key` when the context records widgets.
 void recordWidget(const std::string& key);
 
+// Remembers the current window's rectangle under `key` when the context records widgets.
+void recordWindow(const std::string& key);
+
 // A centred, auto-sized window of fixed width without title bar, resize, move or
-// collapse. Always pair with ImGui::End().
-void beginMenuWindow(const char* id, float width);
+// collapse, at most `maxHeight` tall (its contents scroll beyond). Always pair with
+// ImGui::End().
+void beginMenuWindow(const char* id, float width, float maxHeight = FLT_MAX);
 // A title line drawn at `scale` times the font size.
 void titleText(const char* english, float scale);
 // A button spanning the window's width, labelled with the translation of `english`;
@@ -42,6 +47,10 @@ bool textField(const char* key, const char* hint, std::string& value, std::size_
 void languageCombo();
 // The folder buttons and their hint; the buttons open "mods" and "resourcepacks".
 void folderButtons(float height);
+
+// `text` (already translated) wrapped to the window's width at spaces and beside Chinese
+// characters, greyed out when `disabled`.
+void wrappedText(const std::string& text, bool disabled = true);
 
 // Covers the display with black of `alpha`, under the windows that follow.
 void dimDisplay(int alpha);

@@ -7,10 +7,10 @@
 
 #include "app/frame_loop.h"
 #include "game/lifecycle.h"
+#include "lang/translations.h"
 #include "tests/support/recording_renderer.h"
 #include "ui/imgui_screens.h"
 #include "ui/screens.h"
-#include "ui/translations.h"
 #include "ui/ui_fonts.h"
 
 namespace {
@@ -230,6 +230,33 @@ TEST(PlayScreens, LanguageSwitchRebuildsTheFontAtlas) {
   EXPECT_NE(errors.find("no-such-font.ttc"), std::string::npos);
   d.click("Singleplayer");
   EXPECT_EQ(d.game.menu.page, MenuPageWorlds);
+}
+
+TEST(PlayScreens, PauseSettingsStayAboveTheHotbarAndOpenAcrossALanguageSwitch) {
+  MenuDriver d;
+  Game& game = d.game;
+  newGame(game, 7, "Screens");
+  setScreen(game, ScreenPlaying);
+  setGameMode(game, GameModeSurvival);
+  d.tap(GLFW_KEY_ESCAPE);
+  ASSERT_EQ(game.screen, ScreenPaused);
+  EXPECT_FALSE(d.shows("Render distance"));
+  d.click("Settings");
+  ASSERT_TRUE(d.shows("Render distance"));
+  for (int lang : {LanguageChinese, LanguageEnglish, LanguageChinese}) {
+    setLanguage(lang);
+    d.passes(3);
+    EXPECT_TRUE(d.shows("Render distance")) << "language " << lang;
+    const WidgetRect pause = d.screens.ui().widgets.at("window:pause");
+    const WidgetRect bar = d.screens.ui().widgets.at("window:hotbar");
+    EXPECT_LE(pause.max.y, bar.min.y) << "language " << lang;
+    EXPECT_GE(pause.min.y, 0.0f);
+    // The hearts sit above the hotbar; the menu leaves them alone too.
+    EXPECT_LE(pause.max.y, 720.0f - kHudReserve);
+  }
+  // The buttons still work after the switches, by their English names.
+  d.click("Resume");
+  EXPECT_EQ(game.screen, ScreenPlaying);
 }
 
 TEST(PlayScreens, FacingNamesWrapAroundTheCircle) {

@@ -4,7 +4,7 @@
 
 #include "game/environment.h"
 #include "game/lifecycle.h"
-#include "ui/translations.h"
+#include "lang/translations.h"
 #include "world/terrain.h"
 
 namespace {

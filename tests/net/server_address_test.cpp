@@ -17,8 +17,8 @@
 #include <sstream>
 #include <thread>
 
+#include "lang/translations.h"
 #include "net/server_address.h"
-#include "ui/translations.h"
 
 namespace {
 

@@ -3,11 +3,12 @@
 //   orvane_png_check check FILE   passes (status 0) when FILE has the chunks IHDR, tEXt x 3,
 //                                 eXIf, IDAT, IEND with valid checksums, and shows a real
 //                                 picture: at least 40 sampled colours and a luma range of
-//                                 at least 60.
+//                                 at least 60 (or RANGE: "check FILE RANGE", for a night).
 //   orvane_png_check make FILE W H  writes a W x H PNG of a colour ramp.
 //   orvane_png_check region FILE X Y W H  prints the distinct colours and the light
 //                                 ("ink", luma of 150 and more) pixels of a rectangle:
 //                                 how much lettering a label shows.
+//   orvane_png_check mean FILE X Y W H  prints the mean luma (0-255) of a rectangle.
 //   orvane_png_check differ A B PERCENT  passes when A and B have the same size and at
 //                                 least PERCENT % of their pixels differ by more than 2
 //                                 levels in some channel (the pass that tells them apart
@@ -31,7 +32,7 @@ int fail(const char* message) {
   return 1;
 }
 
-int check(const char* path) {
+int check(const char* path, int minLumaRange = 60) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return fail("cannot open the file");
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
@@ -63,7 +64,7 @@ int check(const char* path) {
   std::printf("png_check: %ux%u colors=%zu luma %d..%d\n", width, height, colours.size(), minLuma,
               maxLuma);
   if (colours.size() < 40) return fail("fewer than 40 colours: a flat frame");
-  if (maxLuma - minLuma < 60) return fail("luma range under 60: a flat frame");
+  if (maxLuma - minLuma < minLumaRange) return fail("luma range too small: a flat frame");
   return 0;
 }
 
@@ -133,6 +134,24 @@ int region(const char* path, int x0, int y0, int w, int h) {
   return 0;
 }
 
+int mean(const char* path, int x0, int y0, int w, int h) {
+  uint32_t width = 0, height = 0;
+  const auto rgb = readRgb(path, width, height);
+  if (rgb.empty()) return fail("cannot read the picture");
+  double sum = 0;
+  long count = 0;
+  for (int y = std::max(y0, 0); y < std::min(y0 + h, static_cast<int>(height)); ++y) {
+    for (int x = std::max(x0, 0); x < std::min(x0 + w, static_cast<int>(width)); ++x) {
+      const uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
+      sum += 0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2];
+      ++count;
+    }
+  }
+  if (count == 0) return fail("the rectangle is outside the picture");
+  std::printf("png_check: mean luma %.3f\n", sum / static_cast<double>(count));
+  return 0;
+}
+
 int make(const char* path, uint32_t width, uint32_t height) {
   std::vector<uint8_t> rgba(size_t{width} * height * 4);
   for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<uint8_t>(i * 7);
@@ -149,6 +168,11 @@ int make(const char* path, uint32_t width, uint32_t height) {
 int main(int argc, char** argv) {
   const std::string command = argc > 2 ? argv[1] : "";
   if (command == "check" && argc == 3) return check(argv[2]);
+  if (command == "check" && argc == 4) return check(argv[2], std::atoi(argv[3]));
+  if (command == "mean" && argc == 7) {
+    return mean(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
+                std::atoi(argv[6]));
+  }
   if (command == "make" && argc == 5) {
     return make(argv[2], static_cast<uint32_t>(std::atoi(argv[3])),
                 static_cast<uint32_t>(std::atoi(argv[4])));
@@ -161,7 +185,8 @@ int main(int argc, char** argv) {
     return compare(argv[2], argv[3], std::atof(argv[4]), command == "differ");
   }
   std::fprintf(stderr,
-               "usage: orvane_png_check check FILE | make FILE WIDTH HEIGHT | region FILE X Y W H "
+               "usage: orvane_png_check check FILE [RANGE] | make FILE WIDTH HEIGHT | region|mean "
+               "FILE X Y W H "
                "| differ|same A B PERCENT\n");
   return 2;
 }

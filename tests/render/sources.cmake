@@ -16,6 +16,9 @@ if(ORVANE_APP)
   add_test(NAME display.scenes
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/scene_display.sh $<TARGET_FILE:orvane> $<TARGET_FILE:orvane_png_check>)
   set_tests_properties(display.scenes PROPERTIES LABELS display RESOURCE_LOCK xvfb)
+  add_test(NAME display.sight
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/sight_display.sh $<TARGET_FILE:orvane> $<TARGET_FILE:orvane_png_check>)
+  set_tests_properties(display.sight PROPERTIES LABELS display RESOURCE_LOCK xvfb)
   foreach(case scene badpacks nodevice unwritable)
     add_test(NAME display.screenshot_${case}
       COMMAND ${CMAKE_CURRENT_LIST_DIR}/screenshot_display.sh ${case} $<TARGET_FILE:orvane>

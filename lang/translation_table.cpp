@@ -9,7 +9,7 @@
 
 #include <iterator>
 
-#include "ui/translation_table.h"
+#include "lang/translation_table.h"
 
 const TranslationPair kTranslationTable[] = {
     // Main menu and world list

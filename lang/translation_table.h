@@ -1,6 +1,6 @@
 #pragma once
-// The English -> Chinese (Simplified) table behind tr(). Internal to ui/: everything else
-// goes through translations.h.
+// The English -> Chinese (Simplified) table behind tr(). Internal to lang/: everything
+// else goes through translations.h.
 
 #include <cstddef>
 

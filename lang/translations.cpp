@@ -1,9 +1,9 @@
-#include "ui/translations.h"
+#include "lang/translations.h"
 
 #include <atomic>
 #include <string_view>
 
-#include "ui/translation_table.h"
+#include "lang/translation_table.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/translations.h"
+#include "lang/translations.h"
 
 #include <gtest/gtest.h>
 
