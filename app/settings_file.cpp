@@ -25,7 +25,7 @@
 #include <iterator>
 
 #include "save/save_files.h"
-#include "ui/translations.h"
+#include "lang/translations.h"
 
 namespace {
 

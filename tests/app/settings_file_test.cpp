@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "app/settings_file.h"
-#include "ui/translations.h"
+#include "lang/translations.h"
 
 namespace {
 
