@@ -17,7 +17,7 @@ void NetSession::sendReliable(NetPeer& peer, NetMessageType type,
   writeHeader(entry.bytes, type, entry.sequence, currentAck(peer));
   entry.bytes.insert(entry.bytes.end(), payload.begin(), payload.end());
   entry.sentAt = clock_();
-  socket_.sendTo(peer.address, entry.bytes.data(), entry.bytes.size());
+  transmit(peer, entry.bytes);
   noteSent(peer);
   peer.unacked.push_back(std::move(entry));
 }
@@ -28,7 +28,7 @@ void NetSession::sendUnreliable(NetPeer& peer, NetMessageType type,
   scratch_.clear();
   writeHeader(scratch_, type, 0, currentAck(peer));
   scratch_.insert(scratch_.end(), payload.begin(), payload.end());
-  socket_.sendTo(peer.address, scratch_.data(), scratch_.size());
+  transmit(peer, scratch_);
   noteSent(peer);
 }
 
@@ -55,8 +55,27 @@ void NetSession::sendQueued(NetPeer& peer, NetMessageType type, std::vector<uint
   flushQueue(peer);
 }
 
+void NetSession::transmit(NetPeer& peer, const std::vector<uint8_t>& bytes) {
+  if (isHost_ && !peer.proven) {
+    const size_t allowance = std::min(peer.bytesIn * kUnprovenReplyFactor, kUnprovenReplyBytes);
+    if (peer.bytesOut + bytes.size() > allowance) return;  // as if lost; a real peer asks again
+    peer.bytesOut += bytes.size();
+  }
+  socket_.sendTo(peer.address, bytes.data(), bytes.size());
+}
+
+void NetSession::sendDirect(NetPeer& peer, NetMessageType type,
+                            const std::vector<uint8_t>& payload) {
+  if (isHost_ && !peer.proven) {
+    sendQueued(peer, type, payload);
+  } else {
+    sendReliable(peer, type, payload);
+  }
+}
+
 void NetSession::flushQueue(NetPeer& peer) {
-  if (!socket_.isOpen()) return;
+  // Nothing but the Welcome goes to an address that has not shown it receives there.
+  if (!socket_.isOpen() || (isHost_ && !peer.proven)) return;
   while (!peer.queue.empty() && peer.unacked.size() < kSendWindow) {
     NetQueued next = std::move(peer.queue.front());
     peer.queue.pop_front();
@@ -68,7 +87,7 @@ bool NetSession::resendDue(NetPeer& peer, double now) {
   for (NetUnacked& entry : peer.unacked) {
     if (now - entry.sentAt < kResendSeconds) continue;
     if (entry.resends >= kMaxResends) return false;
-    socket_.sendTo(peer.address, entry.bytes.data(), entry.bytes.size());
+    transmit(peer, entry.bytes);
     entry.sentAt = now;
     ++entry.resends;
   }
@@ -87,7 +106,12 @@ void NetSession::acknowledge(NetPeer& peer, uint32_t ack, double now) {
   if (ack == 0) return;
   while (!peer.unacked.empty() && peer.unacked.front().sequence <= ack) {
     const double ms = (now - peer.unacked.front().sentAt) * 1000.0;
-    if (ms >= 0 && ms < 5000) addRoundTripSample(ms);
+    if (ms >= 0 && ms < 5000) {
+      addRoundTripSample(ms);
+      peer.roundTripMs = peer.roundTripMs == 0
+                             ? static_cast<int>(ms)
+                             : static_cast<int>(peer.roundTripMs * 0.7 + ms * 0.3);
+    }
     peer.unacked.pop_front();
   }
 }
@@ -97,6 +121,9 @@ void NetSession::processDatagram(NetPeer& peer, const DatagramHeader& header,
   const double now = clock_();
   peer.lastHeard = now;
   acknowledge(peer, header.ack, now);
+  if (isHost_ && !peer.proven && peer.welcomeSeq != 0 && header.ack >= peer.welcomeSeq) {
+    confirmPeer(peer);
+  }
   if (!header.reliable) {
     handle(peer, std::move(message));
     return;

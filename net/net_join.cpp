@@ -19,7 +19,7 @@ template <class Fn>
 void NetSession::forEachBroadcastPeer(Fn fn) {
   if (!isHost_) return;
   for (NetPeer& p : peers_) {
-    if (p.playerId != 0 && p.welcomed && !p.closed) fn(p);
+    if (p.playerId != 0 && p.welcomed && p.proven && !p.closed) fn(p);
   }
 }
 
@@ -30,7 +30,9 @@ void NetSession::sendWelcome(uint32_t playerId, uint32_t seed, float spawnX, flo
   if (peer == nullptr) return;
   peer->welcomed = true;
   const NetWelcome w{playerId, seed, spawnX, spawnY, spawnZ, timeOfDay, weather, hostName};
+  const uint32_t sequence = peer->nextSendSeq;
   sendReliable(*peer, NetMessageType::Welcome, encodeWelcome(w));
+  if (peer->welcomeSeq == 0 && peer->nextSendSeq != sequence) peer->welcomeSeq = sequence;
 }
 
 void NetSession::sendBlockBatches(uint32_t playerId, const std::vector<BlockChange>& changes) {
@@ -44,20 +46,20 @@ void NetSession::sendBlockBatches(uint32_t playerId, const std::vector<BlockChan
 }
 
 void NetSession::sendReady(uint32_t playerId) {
-  if (NetPeer* peer = acceptedPeer(playerId)) sendReliable(*peer, NetMessageType::Ready, {});
+  if (NetPeer* peer = acceptedPeer(playerId)) sendDirect(*peer, NetMessageType::Ready, {});
 }
 
 void NetSession::sendPlayerJoined(uint32_t toPlayerId, uint32_t aboutPlayerId,
                                   const std::string& name) {
   if (NetPeer* peer = acceptedPeer(toPlayerId)) {
-    sendReliable(*peer, NetMessageType::PlayerJoined, encodePlayerJoined(aboutPlayerId, name));
+    sendDirect(*peer, NetMessageType::PlayerJoined, encodePlayerJoined(aboutPlayerId, name));
   }
 }
 
 void NetSession::sendPickupGranted(uint32_t playerId, int32_t dropId, uint16_t itemId,
                                    uint16_t count) {
   if (NetPeer* peer = acceptedPeer(playerId)) {
-    sendReliable(*peer, NetMessageType::PickupGranted, encodePickupGranted(dropId, itemId, count));
+    sendDirect(*peer, NetMessageType::PickupGranted, encodePickupGranted(dropId, itemId, count));
   }
 }
 
@@ -103,6 +105,16 @@ void NetSession::broadcastPlayerState(const NetPlayerState& state) {
   });
 }
 
+void NetSession::broadcastPlayerState(const NetPlayerState& state,
+                                      const std::function<bool(uint32_t)>& wanted) {
+  const std::vector<uint8_t> payload = encodePlayerState(state);
+  forEachBroadcastPeer([&](NetPeer& p) {
+    if (p.playerId != state.playerId && wanted(p.playerId)) {
+      sendUnreliable(p, NetMessageType::PlayerState, payload);
+    }
+  });
+}
+
 void NetSession::broadcastTimeWeather(float timeOfDay, uint8_t weather) {
   const std::vector<uint8_t> payload = encodeTimeWeather(timeOfDay, weather);
   forEachBroadcastPeer(
@@ -117,7 +129,7 @@ std::vector<uint32_t> NetSession::welcomedPlayerIds() const {
   std::vector<uint32_t> ids;
   if (!isHost_) return ids;
   for (const NetPeer& p : peers_) {
-    if (p.playerId != 0 && p.welcomed && !p.closed) ids.push_back(p.playerId);
+    if (p.playerId != 0 && p.welcomed && p.proven && !p.closed) ids.push_back(p.playerId);
   }
   return ids;
 }
@@ -127,7 +139,7 @@ void NetSession::sendMessage(uint32_t playerId, NetMessageType type,
   NetPeer* peer = isHost_ ? acceptedPeer(playerId) : &server_;
   if (peer == nullptr) return;
   if (reliable) {
-    sendReliable(*peer, type, payload);
+    sendDirect(*peer, type, payload);
   } else {
     sendUnreliable(*peer, type, payload);
   }

@@ -172,8 +172,8 @@ void NetSession::handleOnHost(NetPeer& peer, DecodedMessage m) {
     default:
       break;
   }
-  // Everything else comes only from accepted players.
-  if (peer.playerId == 0) return;
+  // Everything else comes only from players.
+  if (peer.playerId == 0 || !peer.proven) return;
   NetEvent& e = m.event;
   if (m.type == NetMessageType::PlayerState) {
     NetPlayerState& s = peer.lastState;
@@ -251,11 +251,14 @@ void NetSession::update() {
 void NetSession::updateHostPeers(double now) {
   for (NetPeer& peer : peers_) {
     if (peer.closed) continue;
-    if (now - peer.lastHeard > kHostSilenceSeconds || !resendDue(peer, now)) peer.closed = true;
+    const bool stale = peer.proven ? now - peer.lastHeard > kHostSilenceSeconds
+                                   : now - peer.admittedAt > kUnprovenSeconds;
+    if (stale || !resendDue(peer, now)) peer.closed = true;
   }
+  // Only players are announced as leaving; an unproven peer is forgotten silently.
   std::vector<uint32_t> left;
   std::erase_if(peers_, [&](const NetPeer& p) {
-    if (p.closed && p.playerId != 0) left.push_back(p.playerId);
+    if (p.closed && p.playerId != 0 && p.proven) left.push_back(p.playerId);
     return p.closed;
   });
   for (uint32_t id : left) {
