@@ -151,7 +151,15 @@ void NetSession::handleOnHost(NetPeer& peer, DecodedMessage m) {
         peer.closed = true;
         return;
       }
-      peer.playerId = nextPlayerId_++;
+      // Every newcomer takes an id, forged ones too: after a long flood the counter may
+      // wrap, and then it skips 0, the host's 1 and the ids still in use.
+      const auto inUse = [&](uint32_t id) {
+        return std::any_of(peers_.begin(), peers_.end(),
+                           [&](const NetPeer& p) { return &p != &peer && p.playerId == id; });
+      };
+      do {
+        peer.playerId = nextPlayerId_++;
+      } while (peer.playerId < 2 || inUse(peer.playerId));
       peer.name = sanitizePlayerName(m.event.name);
       peer.welcomed = false;
       peer.lastState = NetPlayerState{};
