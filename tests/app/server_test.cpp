@@ -180,6 +180,7 @@ TEST(ServerLoad, WalkingAndEditingClientsEndWithTheServersWorld) {
   newGame(server, 20261018, "Load");
   const int kClients = fromEnvironment("ORVANE_LOAD_CLIENTS", 4);
   const int kPasses = fromEnvironment("ORVANE_LOAD_PASSES", 120);
+  server.net.session->setMaxPeers(static_cast<size_t>(std::max(kClients, 32)));
   std::vector<std::unique_ptr<GameDriver>> clients;
   for (int i = 0; i < kClients; ++i) {
     clients.push_back(std::make_unique<GameDriver>());
