@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/frame_loop.h"
+#include "app/server_console.h"
 #include "app/server_options.h"
 #include "game/commands.h"
 #include "game/environment.h"
@@ -52,17 +53,11 @@ bool save(Game& game) {
   return true;
 }
 
-RemotePlayer* playerNamed(Game& game, const std::string& name) {
-  for (RemotePlayer& r : game.entities.remotePlayers) {
-    if (toLowerAscii(r.name) == toLowerAscii(name)) return &r;
-  }
-  return nullptr;
-}
-
 std::string afterWord(const std::string& line) {
   const size_t space = line.find(' ');
   const size_t start = space == std::string::npos ? space : line.find_first_not_of(' ', space);
-  return start == std::string::npos ? std::string() : line.substr(start);
+  if (start == std::string::npos) return {};
+  return line.substr(start, line.find_last_not_of(' ') - start + 1);
 }
 
 void say(Game& game, const std::string& text) {
@@ -191,16 +186,16 @@ bool runOperatorLine(Game& game, const std::string& line) {
     const std::string text = afterWord(line);
     if (text.empty()) std::fprintf(stderr, "server: usage: /say <text>\n");
     say(game, text);
+  } else if (word == "list") {
+    listPlayers(game);
   } else if (word == "kick") {
-    const std::string name = afterWord(line);
-    RemotePlayer* player = name.empty() ? nullptr : playerNamed(game, name);
-    if (name.empty()) {
-      std::fprintf(stderr, "server: usage: /kick <name>\n");
-    } else if (player == nullptr || !game.net.session->kick(player->id, "Kicked by the server")) {
-      std::fprintf(stderr, "server: no player named \"%s\"\n", name.c_str());
-    } else {
-      std::printf("server: kicked %s\n", player->name.c_str());
-    }
+    kickPlayer(game, afterWord(line));
+  } else if (word == "ban") {
+    banPlayer(game, afterWord(line));
+  } else if (word == "unban") {
+    unbanPlayer(game, afterWord(line));
+  } else if (word == "bans") {
+    listBans(game);
   } else {
     runCommand(game, line);
   }
@@ -239,6 +234,13 @@ int runServer(const std::vector<std::string>& args) {
     closeConnection(game);
     return 1;
   }
+  NetBans bans;
+  if (!loadBans(worldFolder(game.worldName, game.savesFolder), bans, error)) {
+    std::fprintf(stderr, "server: %s\n", error.c_str());
+    closeConnection(game);
+    return 1;
+  }
+  game.net.session->setBans(std::move(bans));
   std::printf("server: hosting \"%s\" (seed %u, %zu edits) on UDP %u\n", game.worldName.c_str(),
               game.seed, game.world->edits().blocks.size(),
               static_cast<unsigned>(game.net.session->localPort()));

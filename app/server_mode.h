@@ -23,6 +23,7 @@ int generateServerColumns(Game& game, int budget);
 // Generates every missing column around the spawn and the players and drops the others.
 void manageServerColumns(Game& game);
 
-// One line typed by the operator: "/stop" (returns false), "/kick <name>", "/say
-// <text>" or plain text (chat from the server), or any chat command run as the host's.
+// One line typed by the operator: "/stop" (returns false), "/list", "/kick <name or id>",
+// "/ban <name or address>", "/unban <name or address>", "/bans", "/say <text>" or plain
+// text (chat from the server), or any chat command run as the host's.
 bool runOperatorLine(Game& game, const std::string& line);

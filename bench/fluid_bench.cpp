@@ -22,6 +22,22 @@ void BM_RecomputeCappedBody(benchmark::State& state) {
 }
 BENCHMARK(BM_RecomputeCappedBody)->Unit(benchmark::kMillisecond);
 
+// The first water step after 32 pools high above the sea were opened, 400 blocks apart:
+// each pool's body reaches beyond the cap, and each spills into the air below.
+void BM_WaterStepCappedBodies(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    World world(kSeed);
+    for (int i = 0; i < 32; ++i) buildFluidPool(world, 300 + 400 * i, 3, kBlockWater);
+    state.ResumeTiming();
+    world.tick(0.15f);
+    state.PauseTiming();
+    state.counters["queued"] = static_cast<double>(world.waterQueueSize());
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_WaterStepCappedBodies)->Unit(benchmark::kMicrosecond)->Iterations(5);
+
 // A settled pool in a closed basin; each step takes 32 queued keys from across it.
 void BM_WaterStep32(benchmark::State& state) {
   World world(kSeed);

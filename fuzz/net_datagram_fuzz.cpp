@@ -41,6 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   hello.insert(hello.end(), payload.begin(), payload.end());
   host.receiveDatagram(hello.data(), hello.size(), kPlayerAt);
   host.sendWelcome(2, 1, 0, 0, 0, 0, 0, "Host");
+  // The player acknowledges its Welcome, so the host takes it for one.
+  std::vector<uint8_t> ack;
+  writeHeader(ack, NetMessageType::Ack, 0, 1);
+  host.receiveDatagram(ack.data(), ack.size(), kPlayerAt);
 
   size_t at = 0;
   while (at + 3 <= size) {

@@ -159,7 +159,8 @@ struct NetTimers {
   float playerState = 0.0f;
   float entities = 0.0f;
   float timeWeather = 0.0f;
-  float pickup = 0.0f;  // client: until the next pick-up request
+  float pickup = 0.0f;       // client: until the next pick-up request
+  uint32_t statePasses = 0;  // host: player-state broadcasts so far
 };
 
 struct NetState {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <unordered_map>
 
 #include "game/environment.h"
 #include "game/lifecycle.h"
@@ -20,6 +22,12 @@ constexpr float kDegreesToRadians = 0.017453292f;
 constexpr size_t kMaxListEntries = 40;
 constexpr float kEditReach = 6.0f;
 constexpr float kAttackReach = 7.0f;
+// A player's state goes every pass to the players within this distance of it, and every
+// kFarStatePasses-th pass (once a second) to the others, each player on its own pass.
+constexpr float kNearStateSquared = 128.0f * 128.0f;
+constexpr uint32_t kFarStatePasses = 20;
+// The host logs at most this many chat lines per player and second.
+constexpr int kChatLinesPerSecond = 5;
 
 NetSession& session(Game& game) {
   return *game.net.session;
@@ -66,8 +74,25 @@ void resetRendering(Game& game) {
 
 // --- Periodic sends --------------------------------------------------------------------
 
+// Every state to the players near it; to the others on its once-a-second pass.
 void broadcastStates(Game& game) {
-  if (!game.net.dedicated) session(game).broadcastPlayerState(ownState(game));
+  const uint32_t pass = game.net.timers.statePasses++;
+  std::unordered_map<uint32_t, glm::vec3> receivers;
+  for (uint32_t id : session(game).welcomedPlayerIds()) receivers[id] = requesterEye(game, id);
+  const auto send = [&](const NetPlayerState& state) {
+    if ((pass + state.playerId) % kFarStatePasses == 0) {
+      session(game).broadcastPlayerState(state);
+      return;
+    }
+    const glm::vec3 at(state.x, state.y, state.z);
+    session(game).broadcastPlayerState(state, [&](uint32_t id) {
+      const auto found = receivers.find(id);
+      if (found == receivers.end()) return false;
+      const glm::vec3 d = found->second - at;
+      return glm::dot(d, d) <= kNearStateSquared;
+    });
+  };
+  if (!game.net.dedicated) send(ownState(game));
   for (const RemotePlayer& r : game.entities.remotePlayers) {
     if (!r.hasState) continue;
     NetPlayerState state;
@@ -80,7 +105,7 @@ void broadcastStates(Game& game) {
     state.gameMode = r.gameMode;
     state.hitPoints = r.hitPoints;
     state.flying = false;
-    session(game).broadcastPlayerState(state);
+    send(state);
   }
 }
 
@@ -120,6 +145,15 @@ void sendEntityLists(Game& game) {
   }
 }
 
+// One console line for the chat lines a flood lost, once its second is over.
+void reportDroppedChat(RemotePlayer& r) {
+  if (r.chatDropped == 0) return;
+  std::printf("chat: dropped %d lines from %s (more than %d a second)\n", r.chatDropped,
+              r.name.c_str(), kChatLinesPerSecond);
+  std::fflush(stdout);
+  r.chatDropped = 0;
+}
+
 bool due(float& timer, float dt, float period) {
   timer += dt;
   if (timer < period) return false;
@@ -129,6 +163,9 @@ bool due(float& timer, float dt, float period) {
 
 void hostSends(Game& game, float dt) {
   NetTimers& t = game.net.timers;
+  for (RemotePlayer& r : game.entities.remotePlayers) {
+    if (r.chatDropped > 0 && game.clock - r.chatSecondStart >= 1.0) reportDroppedChat(r);
+  }
   if (due(t.playerState, dt, kStatePeriod)) broadcastStates(game);
   if (due(t.entities, dt, kEntityPeriod)) sendEntityLists(game);
   if (due(t.timeWeather, dt, kTimeWeatherPeriod)) {
@@ -166,7 +203,16 @@ void clientSends(Game& game, float dt) {
 
 // --- Host events -----------------------------------------------------------------------
 
+// A newcomer gets its Welcome at once; the rest of the join waits until it has shown that
+// it receives at its address (onPeerConfirmed).
 void onPeerJoined(Game& game, const NetEvent& e) {
+  if (!game.world) return;
+  session(game).sendWelcome(e.playerId, game.seed, game.spawnPoint.x, game.spawnPoint.y,
+                            game.spawnPoint.z, game.environment.timeOfDay, game.environment.weather,
+                            game.net.playerName);
+}
+
+void onPeerConfirmed(Game& game, const NetEvent& e) {
   if (!game.world) return;
   RemotePlayer& r = findOrCreateRemotePlayer(game.entities.remotePlayers, e.playerId, e.name);
   r.targetX = r.shownX = game.spawnPoint.x;
@@ -175,8 +221,6 @@ void onPeerJoined(Game& game, const NetEvent& e) {
   r.hasState = false;
   const std::string name = r.name;
   NetSession& s = session(game);
-  s.sendWelcome(e.playerId, game.seed, game.spawnPoint.x, game.spawnPoint.y, game.spawnPoint.z,
-                game.environment.timeOfDay, game.environment.weather, game.net.playerName);
   s.sendBlockBatches(e.playerId, editRecordChanges(*game.world));
   if (!game.net.dedicated) s.sendPlayerJoined(e.playerId, 1, game.net.playerName);
   for (const RemotePlayer& other : game.entities.remotePlayers) {
@@ -437,11 +481,31 @@ void onPlayerState(Game& game, const NetEvent& e) {
   applyRemoteState(findOrCreateRemotePlayer(game.entities.remotePlayers, e.playerId), e);
 }
 
+// Host: counts a player's chat line against its second; false when it is one too many.
+bool chatLineAllowed(Game& game, uint32_t id) {
+  RemotePlayer* r = findRemote(game, id);
+  if (r == nullptr) return true;
+  if (game.clock - r->chatSecondStart >= 1.0 || game.clock < r->chatSecondStart) {
+    reportDroppedChat(*r);
+    r->chatSecondStart = game.clock;
+    r->chatLines = 0;
+  }
+  if (r->chatLines < kChatLinesPerSecond) {
+    ++r->chatLines;
+    return true;
+  }
+  ++r->chatDropped;
+  return false;
+}
+
 void applyEvent(Game& game, const NetEvent& e) {
   const bool host = game.net.role == NetHost;
   switch (e.kind) {
     case NetEventKind::PeerJoined:
       if (host) onPeerJoined(game, e);
+      break;
+    case NetEventKind::PeerConfirmed:
+      if (host) onPeerConfirmed(game, e);
       break;
     case NetEventKind::PeerLeft:
       if (host) onPeerLeft(game, e);
@@ -501,6 +565,7 @@ void applyEvent(Game& game, const NetEvent& e) {
       if (!host) onPickupGranted(game, e);
       break;
     case NetEventKind::Chat:
+      if (host && !chatLineAllowed(game, e.playerId)) break;
       addMessage(game, e.name + ": " + e.text);
       break;
   }
@@ -531,6 +596,7 @@ bool startHosting(Game& game, uint16_t port, std::string& error) {
   closeConnection(game);
   game.net.session = std::make_unique<NetSession>();
   game.net.session->setModListHash(game.mods.modListHash());
+  game.net.session->setHostPlayerName(game.net.playerName);
   if (!game.net.session->startHost(port, error)) {
     game.net.session.reset();
     return false;

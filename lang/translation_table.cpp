@@ -269,8 +269,9 @@ const TranslationPair kTranslationTable[] = {
     {"Host closed the connection", "主机关闭了连接"},
     {"The host is full", "主机已满"},
     {"World entries received: %d", "已接收的世界条目：%d"},
+    {"You are banned from this server", "你已被此服务器封禁"},
 };
 
-static_assert(std::size(kTranslationTable) == 220, "the translation table has 220 rows");
+static_assert(std::size(kTranslationTable) == 221, "the translation table has 221 rows");
 
 const std::size_t kTranslationTableSize = std::size(kTranslationTable);

@@ -21,6 +21,10 @@ struct RemotePlayer {
   uint8_t gameMode = 0;
   int hitPoints = 20;
   bool hasState = false;  // false until the first PlayerState
+  // Host: this player's chat lines in the current second and those dropped beyond 5.
+  double chatSecondStart = 0;
+  int chatLines = 0;
+  int chatDropped = 0;
 };
 
 // The player with `id`, appended when missing. A new record without a name is called

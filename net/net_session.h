@@ -41,8 +41,19 @@ inline constexpr uint32_t kHeldWindow = 1024;
 // Ack goes out instead, so a download is paced by the link and not by the pings.
 inline constexpr double kAckDelaySeconds = 0.02;
 inline constexpr uint32_t kAckBacklog = kSendWindow / 2;
-// Peers a host keeps at most (accepted or being accepted); further Connects are refused.
+// Players a host keeps at most; a Connect beyond them is refused ("The host is full").
 inline constexpr size_t kDefaultMaxPeers = 32;
+// A newcomer is unproven until a datagram from it acknowledges its Welcome: nothing but
+// the Welcome (and Pong, Ack or Reject) goes to its address before, and then at most
+// ten times the bytes that came from there and 2 KiB in all, so a Connect with a forged
+// source address cannot turn the host against a stranger. Unproven peers hold no player
+// slot: at most 256 are kept (a further one pushes out the oldest), each for 5 s.
+inline constexpr size_t kMaxUnprovenPeers = 256;
+inline constexpr double kUnprovenSeconds = 5.0;
+inline constexpr size_t kUnprovenReplyFactor = 10;
+inline constexpr size_t kUnprovenReplyBytes = 2048;
+// A player name is at most this many bytes, a number appended to make it unique included.
+inline constexpr size_t kMaxPlayerNameBytes = 20;
 
 // A reliable datagram waiting for its acknowledgement.
 struct NetUnacked {
@@ -63,7 +74,14 @@ struct NetPeer {
   Ipv4Endpoint address;
   uint32_t playerId = 0;  // host side: 0 until accepted
   std::string name;       // host side: the accepted player name
-  bool welcomed = false;  // only welcomed peers receive broadcasts
+  bool welcomed = false;  // only welcomed, proven peers receive broadcasts
+  // Host side: the peer acknowledged its Welcome, so it receives at its address.
+  bool proven = false;
+  uint32_t welcomeSeq = 0;  // the Welcome's sequence number, 0 before it went out
+  double admittedAt = 0;    // when its Connect arrived
+  size_t bytesIn = 0;       // received from the address while unproven
+  size_t bytesOut = 0;      // sent to it while unproven
+  int roundTripMs = 0;      // smoothed round trip to this peer, 0 before a sample
   uint32_t nextSendSeq = 1;
   uint32_t nextRecvSeq = 1;
   std::deque<NetUnacked> unacked;  // ascending sequence numbers
@@ -81,6 +99,21 @@ struct NetPeer {
 // Keeps bytes 32..126, at most 20 of them, trims spaces at both ends; "Player" when
 // nothing is left.
 std::string sanitizePlayerName(const std::string& text);
+// `name` when `taken` says it is free, else the name with the lowest number from 2 on
+// appended that is free, the name cut so that both fit in 20 bytes ("Alice2").
+std::string uniquePlayerName(const std::string& name,
+                             const std::function<bool(const std::string&)>& taken);
+
+// Who may not join: player names (compared without case) and IPv4 addresses.
+struct NetBans {
+  std::vector<std::string> names;
+  std::vector<uint32_t> addresses;
+  bool bansName(const std::string& name) const;
+  bool bansAddress(uint32_t address) const;
+};
+
+// The reason a banned player's Connect is refused with, and a banned player kicked with.
+inline constexpr const char* kBannedReason = "You are banned from this server";
 
 class NetSession {
  public:
@@ -128,6 +161,9 @@ class NetSession {
   void broadcastPlayerLeft(uint32_t playerId);
   // Skips the peer whose id is the state's player id.
   void broadcastPlayerState(const NetPlayerState& state);
+  // The same, only to the players for whom `wanted(player id)` holds.
+  void broadcastPlayerState(const NetPlayerState& state,
+                            const std::function<bool(uint32_t)>& wanted);
   void broadcastTimeWeather(float timeOfDay, uint8_t weather);
   void broadcastBlockChanges(const std::vector<BlockChange>& changes);
   std::vector<uint32_t> welcomedPlayerIds() const;
@@ -152,9 +188,14 @@ class NetSession {
   const NetPeer& server() const { return server_; }
   // The bound UDP port, 0 without a socket (a client's port exists after its first send).
   uint16_t localPort() const { return socket_.localPort(); }
-  // The most peers a host keeps; a Connect beyond them gets Reject "The host is full".
+  // The most players a host keeps; a Connect beyond them gets Reject "The host is full".
   void setMaxPeers(size_t count) { maxPeers_ = count; }
   size_t maxPeers() const { return maxPeers_; }
+  // The host's own player name, which no joining player may take.
+  void setHostPlayerName(const std::string& name) { hostPlayerName_ = name; }
+  // Connects from these names and addresses get Reject "You are banned from this server".
+  void setBans(NetBans bans) { bans_ = std::move(bans); }
+  const NetBans& bans() const { return bans_; }
 
   // Sends any message (tools and tests): to the accepted peer `playerId` on the host, to
   // the host on a client. Payloads over 1181 bytes are dropped unnumbered.
@@ -172,6 +213,16 @@ class NetSession {
   void noteSent(NetPeer& peer);
   void acknowledgePromptly(NetPeer& peer, double now);
   void refuseStranger(const Ipv4Endpoint& from, const char* reason);
+  // A stranger's complete Connect: refused, or a fresh unproven peer; nullptr if refused.
+  NetPeer* admitStranger(const Ipv4Endpoint& from, const DecodedMessage& connect, size_t size);
+  // The peer acknowledged its Welcome: it becomes a player (PeerConfirmed) or is refused.
+  void confirmPeer(NetPeer& peer);
+  bool nameTaken(const std::string& name, const NetPeer& asking) const;
+  size_t provenPeerCount() const;
+  // Sends bytes to a peer, within the allowance of an unproven one.
+  void transmit(NetPeer& peer, const std::vector<uint8_t>& bytes);
+  // A reliable message from the game: sent now, or queued while the peer is unproven.
+  void sendDirect(NetPeer& peer, NetMessageType type, const std::vector<uint8_t>& payload);
   void sendQueued(NetPeer& peer, NetMessageType type, std::vector<uint8_t> payload);
   void flushQueue(NetPeer& peer);
   // Resends what is due; false when a message ran out of resends.
@@ -207,4 +258,6 @@ class NetSession {
   std::vector<NetEvent> events_;
   std::vector<uint8_t> scratch_;  // datagram being built for an unreliable send
   size_t maxPeers_ = kDefaultMaxPeers;
+  std::string hostPlayerName_;
+  NetBans bans_;
 };

@@ -82,7 +82,7 @@ struct NetWelcome {
 };
 
 enum class NetEventKind : uint8_t {
-  PeerJoined = 0,      // host: playerId, name
+  PeerJoined = 0,      // host: playerId, name; answer with Welcome (see PeerConfirmed)
   PeerLeft = 1,        // host: playerId
   Welcome = 2,         // client: playerId, seed, x/y/z (spawn), timeOfDay, weather, name
   Ready = 3,           // client
@@ -100,6 +100,9 @@ enum class NetEventKind : uint8_t {
   AttackMob = 15,      // host: playerId, mobId
   PickupRequest = 16,  // host: playerId, dropId
   Disconnected = 17,   // client: text (the reason)
+  // host: playerId, name. The peer of an earlier PeerJoined acknowledged its Welcome and
+  // so is a player now, under this name (unique among the players).
+  PeerConfirmed = 18,
 };
 
 // One thing that happened on the connection, with the fields its kind uses.

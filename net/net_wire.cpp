@@ -28,9 +28,13 @@
 //
 // A conversation: the client's first reliable message is Connect (sequence 1); a host
 // hears an unknown address only through it. The host answers Reject ("Client and host
-// versions do not match", "Mod lists do not match", and "The host is full" beyond 32 peers,
-// which keeps nothing about the sender) or, once the game accepts, Welcome,
-// the world record as BlockBatches, PlayerJoined for everyone present and Ready. The
+// versions do not match", "Mod lists do not match", and, keeping nothing about the
+// sender, "The host is full" beyond 32 players or "You are banned from this server") or
+// Welcome. Only once a datagram from the client acknowledges the Welcome (any client
+// does, with its next Ping or Ack) does the rest follow: the world record as
+// BlockBatches, PlayerJoined for everyone present and Ready. Until then the host sends
+// that address at most ten times the bytes it received from it, and 2 KiB in all. A name
+// already taken by a player is given the lowest free number ("Alice2"). The
 // client sends Ping every 0.2 s and the host answers with Pong. A host drops a client
 // after 15 s of silence, a client gives up after 12 s; whoever leaves sends Disconnect
 // "Disconnected" three times.
@@ -75,7 +79,7 @@
 // reliability layer first: a reliable one takes its sequence number and is acknowledged
 // like any other, because its sender would otherwise resend the same bytes until it gave
 // up. A stranger becomes a peer only through a complete, reliable Connect. Bytes after
-// the last field are ignored.
+// the last field are ignored. Chat texts longer than 200 bytes are cut on receipt too.
 //
 // Sections of this file:
 //   1. Field writer and reader
@@ -167,7 +171,7 @@ bool decodeForHost(NetMessageType type, Reader& r, DecodedMessage& m) {
       return true;
     case NetMessageType::Chat:
       e.kind = NetEventKind::Chat;
-      e.text = r.str16();
+      e.text = r.str16().substr(0, kMaxTextBytes);  // as a sender of ours would have cut it
       return true;
     case NetMessageType::AttackMob:
       e.kind = NetEventKind::AttackMob;
@@ -287,7 +291,7 @@ bool decodeForClient(NetMessageType type, Reader& r, DecodedMessage& m) {
     case NetMessageType::Chat:
       e.kind = NetEventKind::Chat;
       e.name = r.str16();
-      e.text = r.str16();
+      e.text = r.str16().substr(0, kMaxTextBytes);
       return true;
     case NetMessageType::PickupGranted:
       e.kind = NetEventKind::PickupGranted;

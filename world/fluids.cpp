@@ -9,6 +9,9 @@
 //      level, air with a distance fills (recorded like a player edit);
 //   4. quenching: lava touching water turns to cobblestone;
 //   5. every cell handled joins the processed set, so a step recomputes a body once.
+// A body larger than the cap (open air below a lake's surface, say) is cut at the cap;
+// after one such body a step recomputes nothing more, since each further position
+// would likely search a different part of the same endless body at full cost.
 
 #include <vector>
 
@@ -125,25 +128,28 @@ void World::tick(float dt) {
 // Only keys that recompute a body count against the step's limit: keys that would do
 // nothing (handled already this step, solid blocks, air away from any fluid) are
 // dropped on the way, at most kIdleKeysPerStep of them per step so that a long backlog
-// cannot stall a frame. Past that bound they count against the limit again.
+// cannot stall a frame. Past that bound they count against the limit again. After a
+// body that reached the cap, a key that would recompute ends the step and stays queued.
 void World::runFluidStep(std::deque<BlockKey>& queue, uint8_t queueBit, int limit) {
   processed_.clear();
   int used = 0, dropped = 0;
+  bool capped = false;
   while (used < limit && !queue.empty()) {
     const BlockKey key = queue.front();
+    const BlockPos p = unpackBlockKey(key);
+    const bool idle = processed_.contains(key) || !wouldRecompute(p.x, p.y, p.z);
+    if (capped && !idle) break;
     queue.pop_front();
     if (uint8_t* queued = fluidQueued_.lookup(key)) {
       *queued &= static_cast<uint8_t>(~queueBit);
       if (*queued == 0) fluidQueued_.erase(key);
     }
-    const BlockPos p = unpackBlockKey(key);
-    const bool idle = processed_.contains(key) || !wouldRecompute(p.x, p.y, p.z);
     if (idle && dropped < kIdleKeysPerStep) {
       ++dropped;
       continue;
     }
     ++used;
-    if (!idle) processFluidCell(p.x, p.y, p.z);
+    if (!idle) capped = processFluidCell(p.x, p.y, p.z);
   }
 }
 
@@ -162,22 +168,21 @@ bool World::wouldRecompute(int x, int y, int z) const {
   return false;
 }
 
-void World::processFluidCell(int x, int y, int z) {
-  if (!insideWorld(x, y, z)) return;
+bool World::processFluidCell(int x, int y, int z) {
+  if (!insideWorld(x, y, z)) return false;
   const BlockId id = getBlock(x, y, z);
-  if (blockDef(id).fluid) {
-    recomputeFluidBody(x, y, z, id);
-    return;
-  }
-  if (id != kBlockAir) return;
+  if (blockDef(id).fluid) return recomputeFluidBody(x, y, z, id);
+  if (id != kBlockAir) return false;
   auto touches = [&](BlockId fluid) {
     for (const Dir& d : kSixDirs) {
       if (getBlock(x + d.dx, y + d.dy, z + d.dz) == fluid) return true;
     }
     return false;
   };
-  if (touches(kBlockWater)) recomputeFluidBody(x, y, z, kBlockWater);
-  if (touches(kBlockLava)) recomputeFluidBody(x, y, z, kBlockLava);
+  bool capped = false;
+  if (touches(kBlockWater)) capped = recomputeFluidBody(x, y, z, kBlockWater);
+  if (touches(kBlockLava)) capped = recomputeFluidBody(x, y, z, kBlockLava) || capped;
+  return capped;
 }
 
 void World::setFlowLevel(int x, int y, int z, uint8_t level) {
@@ -202,8 +207,8 @@ void World::quenchAround(int x, int y, int z) {
   }
 }
 
-void World::recomputeFluidBody(int x0, int y0, int z0, BlockId fluid) {
-  if (!insideWorld(x0, y0, z0)) return;
+bool World::recomputeFluidBody(int x0, int y0, int z0, BlockId fluid) {
+  if (!insideWorld(x0, y0, z0)) return false;
   const uint8_t reach = reachOf(fluid);
   CachedReader read(*this);
   auto levelOf = [&](BlockKey key) -> uint8_t {
@@ -338,4 +343,5 @@ void World::recomputeFluidBody(int x0, int y0, int z0, BlockId fluid) {
   // 5. Processed.
   for (const BlockPos& p : region) processed_.insert(blockKey(p.x, p.y, p.z));
   for (const BlockPos& s : sources) processed_.insert(blockKey(s.x, s.y, s.z));
+  return head < queue.size();
 }

@@ -126,14 +126,18 @@ class World {
   bool fluidSimulationEnabled() const { return fluidEnabled_; }
   // Advances the simulation: every 0.15 s up to 32 queued water positions, every 0.7 s up
   // to 16 lava positions, counting only positions that recompute a body; up to 4096
-  // queued positions that would change nothing are dropped along the way.
+  // queued positions that would change nothing are dropped along the way. Once a body
+  // in a step reached kFluidRegionCap cells, the step recomputes nothing more: the
+  // positions left wait for the next step.
   void tick(float dt);
-  // Recomputes the fluid body at or next to a position (nothing outside the world).
-  void processFluidCell(int x, int y, int z);
+  // Recomputes the fluid body at or next to a position (nothing outside the world);
+  // true when a body searched reached kFluidRegionCap cells.
+  bool processFluidCell(int x, int y, int z);
   // Recomputes the body of fluid `fluid` reachable from (x0, y0, z0) at or below y0:
   // distances from its sources, flowing blocks added, re-levelled or removed, and lava
-  // touching water quenched. Considers at most kFluidRegionCap cells.
-  void recomputeFluidBody(int x0, int y0, int z0, BlockId fluid);
+  // touching water quenched. Considers at most kFluidRegionCap cells; true when the
+  // body had more.
+  bool recomputeFluidBody(int x0, int y0, int z0, BlockId fluid);
   size_t waterQueueSize() const { return waterQueue_.size(); }
   size_t lavaQueueSize() const { return lavaQueue_.size(); }
 

@@ -12,12 +12,16 @@ TEST(NetCapacity, HostRefusesPeersBeyondItsLimitAndKeepsNothingAboutThem) {
   ASSERT_TRUE(host.startHost(0, error)) << error;
   const Ipv4Endpoint hostAddress{kIpv4Loopback, host.localPort()};
 
-  // 32 strangers are taken (given time to be accepted), the 33rd is refused at once.
+  // 32 strangers join: welcomed, and each acknowledges its Welcome. The 33rd is refused.
   for (uint16_t i = 0; i < 32; ++i) {
+    const Ipv4Endpoint from{0x0A000001, static_cast<uint16_t>(1000 + i)};
     const auto bytes = datagram(1, 1, 0, connectPayload("P" + std::to_string(i)));
-    host.receiveDatagram(bytes.data(), bytes.size(), {0x0A000001, static_cast<uint16_t>(1000 + i)});
+    host.receiveDatagram(bytes.data(), bytes.size(), from);
+    host.sendWelcome(2u + i, 1, 0, 0, 0, 0, 0, "H");
+    const auto ack = datagram(20, 0, 1);
+    host.receiveDatagram(ack.data(), ack.size(), from);
   }
-  EXPECT_EQ(host.peers().size(), 32u);
+  EXPECT_EQ(host.welcomedPlayerIds().size(), 32u);
   RawPeer late;
   late.send(hostAddress, datagram(1, 1, 0, connectPayload("Late")));
   settle({&host});
@@ -28,15 +32,19 @@ TEST(NetCapacity, HostRefusesPeersBeyondItsLimitAndKeepsNothingAboutThem) {
   EXPECT_EQ(answer->ack, 1u);
   EXPECT_EQ(answer->payload, Bytes().str("The host is full").b);
   EXPECT_EQ(host.peers().size(), 32u);
+  EXPECT_EQ(host.takeEvents().size(), 64u);  // PeerJoined and PeerConfirmed for each
 
-  // A flood of Connects from distinct ports leaves the host's state bounded.
+  // A flood of Connects from distinct ports, once a slot is free, leaves the host's state
+  // bounded: newcomers that have not acknowledged anything hold no slot, at most 256.
+  ASSERT_TRUE(host.kick(2, "Kicked"));
+  host.update();
   for (uint32_t i = 0; i < 10000; ++i) {
     const auto bytes = datagram(1, 1, 0, connectPayload("Flood"));
     host.receiveDatagram(bytes.data(), bytes.size(),
                          {0x0A000002 + (i >> 16), static_cast<uint16_t>(i & 0xFFFF)});
   }
-  EXPECT_EQ(host.peers().size(), 32u);
-  EXPECT_EQ(host.takeEvents().size(), 32u);  // one PeerJoined per accepted stranger
+  EXPECT_EQ(host.peers().size(), 31u + kMaxUnprovenPeers);
+  EXPECT_EQ(host.welcomedPlayerIds().size(), 31u);
   host.shutdown();
 }
 

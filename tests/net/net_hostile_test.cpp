@@ -233,6 +233,12 @@ TEST(HostileDatagrams, HostIgnoresTruncatedLyingAndForeignDatagrams) {
   player.send(at, datagram(1, 1, 0, connectPayload("Ann")));
   settle({&host});
   ASSERT_EQ(host.takeEvents().size(), 1u);
+  // Welcomed, and a bare Ack of its Welcome shows that it receives: a player now.
+  host.sendWelcome(2, 1, 0, 0, 0, 0, 0, "H");
+  player.send(at, datagram(20, 0, 1));
+  settle({&host});
+  ASSERT_EQ(host.takeEvents().size(), 1u);
+  player.receiveAll();
   clock.now += 0.1;
   const SessionState before = stateOf(host);
 
@@ -347,12 +353,13 @@ TEST(HostileDatagrams, UnusableReliableMessagesDoNotStallTheJoin) {
   EXPECT_EQ(client.ownId(), id);
   EXPECT_TRUE(client.active());
 
-  ASSERT_EQ(h.all.size(), 3u);
-  EXPECT_EQ(h.all[1].kind, K::EditRequest);
-  EXPECT_EQ(std::tie(h.all[1].blockX, h.all[1].blockY, h.all[1].blockZ, h.all[1].blockId),
+  ASSERT_EQ(h.all.size(), 4u);
+  EXPECT_EQ(h.all[1].kind, K::PeerConfirmed);  // the client acknowledged its Welcome
+  EXPECT_EQ(h.all[2].kind, K::EditRequest);
+  EXPECT_EQ(std::tie(h.all[2].blockX, h.all[2].blockY, h.all[2].blockZ, h.all[2].blockId),
             std::make_tuple(12, 31, 12, uint16_t{10}));
-  EXPECT_EQ(h.all[2].kind, K::Chat);
-  EXPECT_EQ(h.all[2].text, "made it");
+  EXPECT_EQ(h.all[3].kind, K::Chat);
+  EXPECT_EQ(h.all[3].text, "made it");
 }
 
 // Bad reliable messages that arrive ahead of their turn are held like any other and

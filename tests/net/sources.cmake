@@ -1,5 +1,6 @@
 target_sources(orvane_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/game_sync_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/net_admission_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/net_capacity_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/net_fault_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/net_hostile_test.cpp

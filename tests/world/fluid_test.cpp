@@ -172,7 +172,7 @@ TEST(Fluids, RegionSearchStopsAtItsCap) {
     }
   }
   w.setFluidSimulation(true);
-  w.recomputeFluidBody(x0, 62, z0, kBlockWater);
+  EXPECT_TRUE(w.recomputeFluidBody(x0, 62, z0, kBlockWater)) << "reports the cap";
   int remaining = 0;
   for (int z = z0; z < z0 + side; ++z) {
     for (int x = x0; x < x0 + side; ++x) remaining += w.getBlock(x, 62, z) == kBlockWater;
@@ -180,6 +180,39 @@ TEST(Fluids, RegionSearchStopsAtItsCap) {
   EXPECT_EQ(remaining, side * side - static_cast<int>(kFluidRegionCap));
   EXPECT_EQ(w.getBlock(x0, 62, z0), kBlockAir) << "receded: no source";
   EXPECT_EQ(w.getBlock(x0 + side - 1, 62, z0 + side - 1), kBlockWater) << "beyond the cap";
+}
+
+// After one body reached the cap, a step leaves the next body for the following step;
+// a small body still reports that it fitted.
+TEST(Fluids, AStepSearchesAtMostOneBodyBeyondTheCap) {
+  World w(kSeed);
+  w.setFluidSimulation(false);
+  const int side = 160, z0 = 1000;
+  const int layers[2] = {1000, 3000};
+  for (const int x0 : layers) {
+    for (int z = z0 - 1; z <= z0 + side; ++z) {
+      for (int x = x0 - 1; x <= x0 + side; ++x) {
+        w.setBlockRaw(x, 61, z, kBlockStone);
+        const bool wall = x < x0 || z < z0 || x >= x0 + side || z >= z0 + side;
+        if (wall) {
+          w.setBlockRaw(x, 62, z, kBlockStone);
+        } else {
+          w.setBlockWithLevel(x, 62, z, kBlockWater, 3);
+        }
+      }
+    }
+  }
+  w.setFluidSimulation(true);
+  for (const int x0 : layers) w.scheduleFluid(x0, 62, z0);
+  w.tick(0.15f);
+  EXPECT_EQ(w.getBlock(layers[0], 62, z0), kBlockAir) << "the first body was recomputed";
+  EXPECT_EQ(w.getBlock(layers[1], 62, z0), kBlockWater) << "the second waits";
+  w.tick(0.15f);
+  EXPECT_EQ(w.getBlock(layers[1], 62, z0), kBlockAir);
+
+  buildBox(w, 300, 300, 3);
+  w.setBlock(300, 51, 300, kBlockWater);
+  EXPECT_FALSE(w.recomputeFluidBody(300, 51, 300, kBlockWater));
 }
 
 TEST(Fluids, SchedulingFollowsTheBlockAndTheEnabledFlag) {
