@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "game/environment.h"
+#include "game/game_mod_context.h"
 #include "game/lifecycle.h"
 #include "render/renderer.h"
 #include "ui/translations.h"
@@ -337,6 +339,14 @@ void onReady(Game& game) {
               others.empty() ? tr("the host") : others.front().name.c_str());
 }
 
+// A host that refuses our mods cannot say which differ: the console lists ours, each
+// with its own fingerprint, to compare with the list the host printed when it started.
+void reportModListRefusal(Game& game, const std::string& reason) {
+  if (reason != tr("Mod lists do not match")) return;
+  std::fprintf(stderr, "mods: the host refused this game's mods: %s\n",
+               game.mods.describeMods().c_str());
+}
+
 // Back to the multiplayer page with the reason, after Rejected or Disconnected.
 void leaveToMultiplayerPage(Game& game, const std::string& reason) {
   if (game.screen != ScreenMainMenu) {
@@ -462,6 +472,7 @@ void applyEvent(Game& game, const NetEvent& e) {
       if (!host) onReady(game);
       break;
     case NetEventKind::Rejected:
+      reportModListRefusal(game, e.text);
       addMessagef(game, "Join failed: %s", e.text.c_str());
       leaveToMultiplayerPage(game, e.text);
       break;
@@ -501,6 +512,7 @@ void applyEvent(Game& game, const NetEvent& e) {
       if (!host) onPickupGranted(game, e);
       break;
     case NetEventKind::Chat:
+      if (host && runJoinedPlayerModCommand(game, e.playerId, e.name, e.text)) break;
       addMessage(game, e.name + ": " + e.text);
       break;
   }
@@ -538,6 +550,8 @@ bool startHosting(Game& game, uint16_t port, std::string& error) {
   game.net.role = NetHost;
   game.net.localId = 1;
   game.net.timers = NetTimers{};
+  std::printf("mods: hosting with %s\n", game.mods.describeMods().c_str());
+  std::fflush(stdout);
   return true;
 }
 

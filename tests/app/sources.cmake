@@ -4,7 +4,8 @@ if(ORVANE_APP)
     ${CMAKE_CURRENT_LIST_DIR}/game_session_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/menu_session_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/multiplayer_session_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/server_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/server_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/server_mods_test.cpp)
   # The server tests start the real executable.
   target_compile_definitions(orvane_tests PRIVATE ORVANE_EXECUTABLE="$<TARGET_FILE:orvane>")
   add_dependencies(orvane_tests orvane)
