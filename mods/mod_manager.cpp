@@ -399,35 +399,40 @@ class ModManager::EventDispatch {
   EventDispatch& operator=(const EventDispatch&) = delete;
 
   // Runs one handler call; false when the mod sits the event out and nothing ran.
-  // Errors are reported.
+  // Errors are reported. The clock is read once per call, when the call starts; the
+  // time a handler took is added when the next one starts.
   bool call(LoadedMod& mod, int handler, lua_CFunction body, void* data, bool& failed) {
     failed = false;
     if (mod.switchedOff || mod.slowThisEvent) return false;
-    const Clock::time_point now = Clock::now();
-    if (!started_) {
-      started_ = true;
-      end_ = now + kModEventTimeLimit;
-    }
-    const Clock::time_point deadline =
-        std::max(std::min(now + slice_, end_), now + kModLateHandlerSlice);
-    const int status = protectedModCall(mod, body, data, deadline);
+    const int status = protectedModCall(mod, body, data, end_, slice_, kModLateHandlerSlice);
     if (status == kModCallSkipped) return false;
-    const Clock::time_point finished = Clock::now();
-    mod.eventTime += finished - now;
-    mod.ranThisEvent = true;
-    if (!usedUp_ && finished >= end_) {
-      usedUp_ = true;
-      reportUsedUp();
+    const Clock::time_point start = mod.callStart;
+    if (last_) {
+      last_->eventTime += start - lastStart_;
+    } else {
+      end_ = start + kModEventTimeLimit;
     }
+    last_ = &mod;
+    lastStart_ = start;
+    mod.ranThisEvent = true;
+    if (start >= end_) noteUsedUp();
     if (status == LUA_OK) return true;
     failed = true;
-    if (mod.stopReason == kModTimeExceeded) mod.slowThisEvent = true;
+    if (mod.stopReason == kModTimeExceeded) {
+      mod.slowThisEvent = true;
+      if (Clock::now() >= end_) noteUsedUp();
+    }
     reportHandlerError(mod, what_, handler);
     return true;
   }
 
  private:
-  void reportUsedUp() {
+  // Names, once, the mod whose handlers used most of the event's time.
+  void noteUsedUp() {
+    if (usedUp_) return;
+    usedUp_ = true;
+    if (last_) last_->eventTime += Clock::now() - lastStart_;
+    lastStart_ = Clock::now();
     LoadedMod* greediest = nullptr;
     for (auto& mod : manager_.mods_) {
       if (!greediest || mod->eventTime > greediest->eventTime) greediest = mod.get();
@@ -440,9 +445,10 @@ class ModManager::EventDispatch {
   ModManager& manager_;
   const char* what_;
   Clock::duration slice_;
-  bool started_ = false;
   bool usedUp_ = false;
-  Clock::time_point end_;
+  Clock::time_point end_ = Clock::time_point::max();
+  LoadedMod* last_ = nullptr;
+  Clock::time_point lastStart_;
 };
 
 bool ModManager::fireBlockEvent(ModEvent event, int32_t x, int32_t y, int32_t z,
