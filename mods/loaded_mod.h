@@ -110,9 +110,11 @@ struct LoadedMod {
   double workSinceCheck = 0;
 
   // The time this mod's handlers used of the event being dispatched, whether one ran,
-  // whether one was stopped by the time limit, and the events in a row that were.
+  // whether one was stopped by the time limit (the mod then sits the event out), whether
+  // that happened within a whole slice (a strike), and the events in a row with a strike.
   std::chrono::steady_clock::duration eventTime{};
   bool ranThisEvent = false;
+  bool stoppedThisEvent = false;
   bool slowThisEvent = false;
   int32_t slowEvents = 0;
   bool switchedOff = false;  // handlers and commands dropped for the rest of the session

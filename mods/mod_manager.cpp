@@ -379,6 +379,7 @@ class ModManager::EventDispatch {
     for (auto& mod : manager.mods_) {
       mod->eventTime = {};
       mod->ranThisEvent = false;
+      mod->stoppedThisEvent = false;
       mod->slowThisEvent = false;
     }
     if (manager.context_) manager.context_->setEventPlayer(playerId, player);
@@ -403,7 +404,7 @@ class ModManager::EventDispatch {
   // time a handler took is added when the next one starts.
   bool call(LoadedMod& mod, int handler, lua_CFunction body, void* data, bool& failed) {
     failed = false;
-    if (mod.switchedOff || mod.slowThisEvent) return false;
+    if (mod.switchedOff || mod.stoppedThisEvent) return false;
     const int status = protectedModCall(mod, body, data, end_, slice_, kModLateHandlerSlice);
     if (status == kModCallSkipped) return false;
     const Clock::time_point start = mod.callStart;
@@ -419,7 +420,10 @@ class ModManager::EventDispatch {
     if (status == LUA_OK) return true;
     failed = true;
     if (mod.stopReason == kModTimeExceeded) {
-      mod.slowThisEvent = true;
+      // Only a stop within a whole slice counts against the mod: a handler cut short by
+      // the event's end was not the one that used the time up.
+      mod.stoppedThisEvent = true;
+      mod.slowThisEvent = mod.deadline - start >= slice_;
       if (Clock::now() >= end_) noteUsedUp();
     }
     reportHandlerError(mod, what_, handler);
