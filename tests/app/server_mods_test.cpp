@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -61,6 +62,21 @@ TEST(ServerMods, TheServersModGreetsRewardsAndAnswersTheJoinedPlayer) {
   ASSERT_TRUE(hosting);
   unsigned port = 0;
   ASSERT_EQ(std::sscanf(hosting->c_str() + hosting->find(" on UDP "), " on UDP %u", &port), 1);
+
+  // A game without the mods is refused; each side's console names its own mods.
+  EXPECT_TRUE(std::any_of(server.lines.begin(), server.lines.end(), [](const std::string& line) {
+    return line.starts_with("mods: hosting with greeter (");
+  }));
+  {
+    GameDriver bare;
+    bare.game.menu.address = "127.0.0.1:" + std::to_string(port);
+    ::testing::internal::CaptureStderr();
+    bare.act({MenuAction::Join, {}, {}});
+    passUntil(bare, [&] { return bare.game.net.role == NetOffline; });
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("mods: the host refused this game's mods: none"), std::string::npos)
+        << errors;
+  }
 
   game.menu.address = "127.0.0.1:" + std::to_string(port);
   game.menu.playerName = "Visitor";
