@@ -6,6 +6,7 @@
 
 #include "game/commands.h"
 #include "game/lifecycle.h"
+#include "mods/script_api.h"
 #include "net/net_wire.h"
 
 namespace {
@@ -40,7 +41,7 @@ bool GameModContext::setBlock(int32_t x, int32_t y, int32_t z, const std::string
 
 void GameModContext::message(const std::string& text) {
   if (const RemotePlayer* player = remotePlayer()) {
-    std::printf("[mod] to %s: %s\n", player->name.c_str(), text.c_str());
+    std::printf("[mod] to %s: %s\n", player->name.c_str(), escapeModText(text).c_str());
     std::fflush(stdout);
     sendChatTo(game_, player->id, text);
     return;
@@ -140,7 +141,7 @@ bool runJoinedPlayerModCommand(Game& game, uint32_t playerId, const std::string&
     const size_t start = line.find_first_not_of(" \t", wordEnd);
     if (start != std::string::npos) arguments = line.substr(start);
   }
-  std::printf("[mod] %s ran /%s\n", playerName.c_str(), word.c_str());
+  std::printf("[mod] %s ran /%s\n", escapeModText(playerName).c_str(), escapeModText(word).c_str());
   std::fflush(stdout);
   std::string reply;
   game.mods.runModCommand(word, arguments, playerName, reply, playerId);
