@@ -222,7 +222,8 @@ int runServer(const std::vector<std::string>& args) {
   }
   game.net.dedicated = true;
   game.net.playerName = "Server";
-  game.mods.loadMods(dataFolder("mods"), game.modContext.get());
+  game.mods.loadMods(options.modsFolder.empty() ? dataFolder("mods") : options.modsFolder,
+                     game.modContext.get());
 
   std::string error;
   if (!startHosting(game, options.port, error)) {

@@ -30,7 +30,7 @@ ServerOptionsResult badValue(const std::string& why) {
 
 const char* serverUsage() {
   return "usage: orvane --server <world name> [--port N] [--seed S] [--max-players N] "
-         "[--autosave SECONDS] [--saves FOLDER]";
+         "[--autosave SECONDS] [--saves FOLDER] [--mods FOLDER]";
 }
 
 ServerOptionsResult parseServerOptions(const std::vector<std::string>& args) {
@@ -43,7 +43,7 @@ ServerOptionsResult parseServerOptions(const std::vector<std::string>& args) {
   for (size_t i = 1; i < args.size(); i += 2) {
     const std::string& option = args[i];
     const bool known = option == "--port" || option == "--seed" || option == "--max-players" ||
-                       option == "--autosave" || option == "--saves";
+                       option == "--autosave" || option == "--saves" || option == "--mods";
     if (!known) return usageError("unknown option " + option);
     if (i + 1 >= args.size()) return usageError(option + " needs a value");
     const std::string& value = args[i + 1];
@@ -71,6 +71,9 @@ ServerOptionsResult parseServerOptions(const std::vector<std::string>& args) {
         return badValue("autosave must be 0.05 to 86400 seconds: " + value);
       }
       options.autosaveSeconds = seconds;
+    } else if (option == "--mods") {
+      if (value.empty()) return badValue("the mods folder is empty");
+      options.modsFolder = value;
     } else {
       if (value.empty()) return badValue("the saves folder is empty");
       options.savesFolder = value;

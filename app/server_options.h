@@ -1,7 +1,7 @@
 #pragma once
 // The dedicated server's command line:
 //   orvane --server <world name> [--port N] [--seed S] [--max-players N]
-//          [--autosave SECONDS] [--saves FOLDER]
+//          [--autosave SECONDS] [--saves FOLDER] [--mods FOLDER]
 
 #include <cstdint>
 #include <optional>
@@ -15,6 +15,7 @@ struct ServerOptions {
   int maxPlayers = 32;
   double autosaveSeconds = 300.0;
   std::string savesFolder;  // empty: the game's own "saves" folder
+  std::string modsFolder;   // empty: the game's own "mods" folder
 };
 
 // What parsing found: options, or a usage error (exit 2) or a bad value (exit 1), each

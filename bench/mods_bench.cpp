@@ -73,6 +73,41 @@ void BM_FireTickTenMods(benchmark::State& state) {
 }
 BENCHMARK(BM_FireTickTenMods)->Unit(benchmark::kMicrosecond);
 
+// One mod whose tick handler runs until the time limit stops it, loaded before nine
+// well-behaved ones: the frame's handler time stays near the slow mod's 50 ms slice.
+// The slow mod is switched off after three ticks, so every iteration loads afresh and
+// the tick timed is the first.
+void BM_FireTickOneSlowModNineGood(benchmark::State& state) {
+  BenchFolder folder;
+  std::string error;
+  writeZip((folder.path / "a_slow.mod.orvac").string(),
+           {{"main.lua",
+             "on_tick(function() for i = 1, 1e9 do local s = string.rep('x', 1 << 23) "
+             "end end)\n"}},
+           error);
+  for (int i = 0; i < 9; ++i) {
+    const std::string file = "good" + std::to_string(i) + ".mod.orvac";
+    writeZip((folder.path / file).string(),
+             {{"main.lua", "local total = 0\non_tick(function(dt) total = total + dt end)\n"}},
+             error);
+  }
+  TestModContext context;
+  context.printLog = false;
+  ModManager manager;
+  for (auto _ : state) {
+    state.PauseTiming();
+    {
+      Quiet quiet;
+      manager.loadMods(folder.path.string(), &context);
+    }
+    if (manager.modCount() != 10) state.SkipWithError("mods did not load");
+    state.ResumeTiming();
+    Quiet quiet;
+    manager.fireTick(0.05);
+  }
+}
+BENCHMARK(BM_FireTickOneSlowModNineGood)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 void BM_LoadModTestPackages(benchmark::State& state) {
   BenchFolder folder;
   std::string error;

@@ -389,14 +389,23 @@ void commandHelp(Game& game) {
   }
 }
 
+// Loaded mods in load order, then the ones that failed to load.
 void commandMods(Game& game) {
   const std::vector<std::string> names = game.mods.modNames();
-  if (names.empty()) {
+  const std::vector<std::string>& failed = game.mods.failedModNames();
+  if (names.empty() && failed.empty()) {
     addMessage(game, "No mods loaded");
     return;
   }
   addMessagef(game, "%d mods", static_cast<int>(names.size()));
-  for (const std::string& name : names) addMessagef(game, "  %s", name.c_str());
+  for (const std::string& name : names) {
+    if (game.mods.switchedOff(name)) {
+      addMessagef(game, "  %s (switched off)", name.c_str());
+    } else {
+      addMessagef(game, "  %s", name.c_str());
+    }
+  }
+  for (const std::string& name : failed) addMessagef(game, "  %s (failed to load)", name.c_str());
 }
 
 // ---------------------------------------------------------------------------
@@ -493,12 +502,24 @@ void runCommand(Game& game, const std::string& line) {
   const Args args{splitWords(argumentText)};
   if (runBuiltin(game, word, args)) return;
 
+  // A command a mod runs on the host: the host runs it for this player and answers.
+  if (game.net.role == NetClient && game.net.session && game.mods.isHostCommand(word)) {
+    game.net.session->sendChat("/" + word + (argumentText.empty() ? "" : " ") +
+                               std::string(argumentText));
+    return;
+  }
   std::string reply;
-  if (game.mods.runModCommand(word, std::string(argumentText), game.net.playerName, reply)) {
+  if (game.mods.runModCommand(word, std::string(argumentText), game.net.playerName, reply,
+                              game.net.localId)) {
     if (!reply.empty()) addMessage(game, reply);
     return;
   }
   addMessagef(game, "Unknown command: %s (try /help)", word.c_str());
+}
+
+bool isBuiltinCommandWord(const std::string& word) {
+  return word == "gm" ||
+         std::find(kCommandWords.begin(), kCommandWords.end(), word) != kCommandWords.end();
 }
 
 std::string completeCommand(const std::string& input) {

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "game/environment.h"
+#include "game/game_mod_context.h"
 #include "game/lifecycle.h"
 #include "lang/translations.h"
 #include "render/renderer.h"
@@ -381,6 +382,14 @@ void onReady(Game& game) {
               others.empty() ? tr("the host") : others.front().name.c_str());
 }
 
+// A host that refuses our mods cannot say which differ: the console lists ours, each
+// with its own fingerprint, to compare with the list the host printed when it started.
+void reportModListRefusal(Game& game, const std::string& reason) {
+  if (reason != tr("Mod lists do not match")) return;
+  std::fprintf(stderr, "mods: the host refused this game's mods: %s\n",
+               game.mods.describeMods().c_str());
+}
+
 // Back to the multiplayer page with the reason, after Rejected or Disconnected.
 void leaveToMultiplayerPage(Game& game, const std::string& reason) {
   if (game.screen != ScreenMainMenu) {
@@ -526,6 +535,7 @@ void applyEvent(Game& game, const NetEvent& e) {
       if (!host) onReady(game);
       break;
     case NetEventKind::Rejected:
+      reportModListRefusal(game, e.text);
       addMessagef(game, "Join failed: %s", e.text.c_str());
       leaveToMultiplayerPage(game, e.text);
       break;
@@ -566,6 +576,7 @@ void applyEvent(Game& game, const NetEvent& e) {
       break;
     case NetEventKind::Chat:
       if (host && !chatLineAllowed(game, e.playerId)) break;
+      if (host && runJoinedPlayerModCommand(game, e.playerId, e.name, e.text)) break;
       addMessage(game, e.name + ": " + e.text);
       break;
   }
@@ -604,6 +615,8 @@ bool startHosting(Game& game, uint16_t port, std::string& error) {
   game.net.role = NetHost;
   game.net.localId = 1;
   game.net.timers = NetTimers{};
+  std::printf("mods: hosting with %s\n", game.mods.describeMods().c_str());
+  std::fflush(stdout);
   return true;
 }
 

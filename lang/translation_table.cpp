@@ -270,8 +270,19 @@ const TranslationPair kTranslationTable[] = {
     {"The host is full", "主机已满"},
     {"World entries received: %d", "已接收的世界条目：%d"},
     {"You are banned from this server", "你已被此服务器封禁"},
+
+    // Mods: the list, their trouble, and saving
+    {"/mods  (list loaded mods)", "/mods  （列出已加载的模组）"},
+    {"No mods loaded", "没有已加载的模组"},
+    {"%d mods", "%d 个模组"},
+    {"Could not save %s", "无法保存 %s"},
+    {"  %s (switched off)", "  %s（已停用）"},
+    {"  %s (failed to load)", "  %s（加载失败）"},
+    {"Mod %s failed to load; see the console", "模组 %s 加载失败，详情见控制台"},
+    {"Mod %s: a command failed; see the console", "模组 %s：命令执行失败，详情见控制台"},
+    {"Mod %s was switched off: it ran too long", "模组 %s 已被停用：运行时间过长"},
 };
 
-static_assert(std::size(kTranslationTable) == 221, "the translation table has 221 rows");
+static_assert(std::size(kTranslationTable) == 230, "the translation table has 230 rows");
 
 const std::size_t kTranslationTableSize = std::size(kTranslationTable);

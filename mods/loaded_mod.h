@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct lua_State;
@@ -27,6 +28,25 @@ inline constexpr size_t kModMemoryLimit = 67108864;  // 64 MiB per mod state
 inline constexpr int32_t kModCallBudget = 40;        // hook runs of 5000 instructions
 inline constexpr std::chrono::milliseconds kModCallTimeLimit{250};
 
+// One event: each handler runs in a slice of its own, so one slow mod cannot take the
+// time of the mods behind it: 50 ms for a tick handler (ticks come every frame), 100 ms
+// for the handlers of the rarer block and player events. Once the event has used its
+// whole time, the handlers still to come get a short slice each: enough for a
+// well-behaved handler, and the event stays bounded. A mod stopped by the time limit in
+// this many events in a row is switched off.
+inline constexpr std::chrono::milliseconds kModTickHandlerSlice{50};
+inline constexpr std::chrono::milliseconds kModHandlerTimeSlice{100};
+inline constexpr std::chrono::milliseconds kModEventTimeLimit{250};
+inline constexpr std::chrono::milliseconds kModLateHandlerSlice{2};
+inline constexpr int32_t kModSlowEventStrikes = 3;
+
+// A mod's data folder.
+inline constexpr size_t kModDataMaxDepth = 16;          // folders above a file
+inline constexpr size_t kModDataMaxNameLength = 255;    // one name, ".tmp" included
+inline constexpr size_t kModDataMaxPathLength = 1024;   // below the data folder
+inline constexpr uint64_t kModDataMaxBytes = 67108864;  // 64 MiB of files
+inline constexpr size_t kModDataMaxEntries = 4096;      // files and folders
+
 // What the game keeps on a mod's behalf is bounded.
 inline constexpr size_t kModMaxHandlersPerEvent = 256;
 inline constexpr size_t kModMaxCommands = 256;
@@ -39,11 +59,31 @@ inline constexpr size_t kModOutputBytesPerSecond = 65536;
 inline constexpr size_t kModMaxMessageLength = 256;  // orva.message chat lines
 inline constexpr int32_t kModMessagesPerSecond = 20;
 
+// The names the mods of one manager share out: every package's name (the prefix of its
+// block ids), and which mod owns each block id, texture and command word.
+struct ModClaims {
+  std::unordered_set<std::string> modNames;                    // lower-case, loaded or not
+  std::unordered_map<std::string, std::string> blockOwners;    // id -> mod name
+  std::unordered_map<std::string, std::string> textureOwners;  // texture -> mod name
+  std::unordered_map<std::string, std::string> commandOwners;  // word -> mod name
+};
+
+// What a mod keeps in its data folder, counted once and then kept up to date.
+struct ModDataUsage {
+  bool counted = false;
+  uint64_t bytes = 0;
+  size_t entries = 0;
+  std::chrono::steady_clock::time_point lastRefusal;
+  bool refused = false;
+};
+
 struct LoadedMod {
   std::string name;
-  std::string rootFolder;  // the extracted folder holding main.lua
-  std::string dataFolder;  // <mods folder>/<name>, for data_read and data_write
+  std::string rootFolder;    // the extracted folder holding main.lua
+  std::string dataFolder;    // <mods folder>/<name>, for data_read and data_write
+  uint32_t fingerprint = 0;  // the mod-list fingerprint of this mod alone
   ModContext* context = nullptr;
+  ModClaims* claims = nullptr;  // shared with the other mods of the manager
   lua_State* state = nullptr;
 
   size_t bytesInUse = 0;
@@ -69,8 +109,22 @@ struct LoadedMod {
   // moved, bytes copied, matcher steps).
   double workSinceCheck = 0;
 
-  // The time this mod's handlers used of the event being dispatched.
+  // The time this mod's handlers used of the event being dispatched, whether one ran,
+  // whether one was stopped by the time limit (the mod then sits the event out), whether
+  // that happened within a whole slice (a strike), and the events in a row with a strike.
   std::chrono::steady_clock::duration eventTime{};
+  bool ranThisEvent = false;
+  bool stoppedThisEvent = false;
+  bool slowThisEvent = false;
+  int32_t slowEvents = 0;
+  bool switchedOff = false;  // handlers and commands dropped for the rest of the session
+  // Failures of each handler (by reference): one report a second, the ones between
+  // counted.
+  struct HandlerFailures {
+    std::chrono::steady_clock::time_point lastReport;
+    int32_t unreported = 0;
+  };
+  std::unordered_map<int, HandlerFailures> handlerFailures;
   // Output accounting: log and error bytes and chat messages in the current second.
   std::chrono::steady_clock::time_point outputWindow;
   size_t outputBytes = 0;
@@ -80,5 +134,7 @@ struct LoadedMod {
 
   std::array<std::vector<int>, kModEventCount> handlers;  // registry references
   std::unordered_map<std::string, int> commands;          // lower-case name -> reference
+  std::unordered_set<std::string> hostCommands;           // run by the host for a joined player
+  ModDataUsage data;
   std::string scratch;  // text handed between scripting functions and their helpers
 };

@@ -18,6 +18,7 @@
 #include "mods/package.h"
 #include "mods/sandbox.h"
 #include "mods/script_api.h"
+#include "world/block_registry.h"
 
 namespace fs = std::filesystem;
 
@@ -223,7 +224,12 @@ void ModManager::loadMods(const std::string& modsFolder, ModContext* context) {
   fs::remove_all(cache, ec);
   fs::create_directories(cache, ec);
 
-  for (const std::string& package : listModPackages(modsFolder)) {
+  const std::vector<std::string> packages = listModPackages(modsFolder);
+  // Every package's name is its own block-id prefix, whether it loads before or after.
+  for (const std::string& package : packages) {
+    claims_.modNames.insert(toLowerAscii(modNameOfPackage(package)));
+  }
+  for (const std::string& package : packages) {
     const std::string name = modNameOfPackage(package);
     bool taken = false;
     for (const auto& mod : mods_) taken = taken || mod->name == name;
@@ -234,20 +240,32 @@ void ModManager::loadMods(const std::string& modsFolder, ModContext* context) {
     std::string error;
     if (!extractPackage(package, destination.string(), error)) {
       std::fprintf(stderr, "[mod:%s] %s\n", name.c_str(), error.c_str());
+      noteFailedMod(name);
       continue;
     }
     const std::optional<std::string> root = findMainLuaFolder(destination.string());
     if (!root) {
       std::fprintf(stderr, "[mod:%s] package has no main.lua\n", name.c_str());
+      noteFailedMod(name);
       continue;
     }
     createMod(name, *root);
   }
 }
 
+void ModManager::noteFailedMod(const std::string& name) {
+  std::erase_if(claims_.commandOwners, [&](const auto& entry) { return entry.second == name; });
+  if (std::find(failedMods_.begin(), failedMods_.end(), name) == failedMods_.end()) {
+    failedMods_.push_back(name);
+  }
+  if (context_) context_->notice("Mod %s failed to load; see the console", name);
+}
+
 void ModManager::unloadMods() {
   for (auto& mod : mods_) closeSandboxState(*mod);
   mods_.clear();
+  failedMods_.clear();
+  claims_ = ModClaims{};
   enabled_ = false;
   modListHash_ = kModListHashBasis;
 }
@@ -265,8 +283,11 @@ bool ModManager::createMod(const std::string& name, const std::string& rootFolde
   mod->rootFolder = rootFolder;
   mod->dataFolder = (fs::path(modsFolder_) / name).string();
   mod->context = context_;
+  mod->claims = &claims_;
+  claims_.modNames.insert(toLowerAscii(name));
   if (!createSandboxState(*mod)) {
     std::fprintf(stderr, "[mod:%s] failed to create Lua state\n", name.c_str());
+    noteFailedMod(name);
     return false;
   }
   const fs::path mainPath = fs::path(rootFolder) / "main.lua";
@@ -276,6 +297,7 @@ bool ModManager::createMod(const std::string& name, const std::string& rootFolde
     std::fprintf(stderr, "[mod:%s] main.lua is %s\n", name.c_str(),
                  read == MainRead::kTooLarge ? "too large" : "empty");
     closeSandboxState(*mod);
+    noteFailedMod(name);
     return false;
   }
   std::string chunkName = "@";
@@ -284,10 +306,12 @@ bool ModManager::createMod(const std::string& name, const std::string& rootFolde
   if (protectedModCall(*mod, runMainChunk, &chunk) != LUA_OK) {
     reportModError(*mod, chunk.step);
     closeSandboxState(*mod);
+    noteFailedMod(name);
     return false;
   }
   removeModHook(*mod);
   modListHash_ = extendModListHash(modListHash_, name, text);
+  mod->fingerprint = extendModListHash(kModListHashBasis, name, text);
   std::printf("mod: %s loaded\n", name.c_str());
   mods_.push_back(std::move(mod));
   return true;
@@ -308,46 +332,125 @@ void ModManager::reportModError(LoadedMod& mod, const char* what) {
   lua_pop(L, 1);
 }
 
-// One event's dispatch: every handler call ends by the event's deadline, 250 ms after
-// the first handler started. Keeps the time each mod's handlers used, to name the mod
-// that used the event up.
+void ModManager::reportHandlerError(LoadedMod& mod, const char* what, int handler) {
+  const Clock::time_point now = Clock::now();
+  const auto [it, first] = mod.handlerFailures.try_emplace(handler);
+  LoadedMod::HandlerFailures& failures = it->second;
+  if (!first && now - failures.lastReport < std::chrono::seconds(1)) {
+    ++failures.unreported;
+    lua_pop(mod.state, 1);
+    return;
+  }
+  if (failures.unreported > 0 && admitModOutput(mod, mod.name.size() + 64)) {
+    std::fprintf(stderr, "[mod:%s] %s failed %d more times since the last report\n",
+                 mod.name.c_str(), what, static_cast<int>(failures.unreported));
+  }
+  failures.lastReport = now;
+  failures.unreported = 0;
+  reportModError(mod, what);
+}
+
+void ModManager::switchOff(LoadedMod& mod) {
+  if (mod.switchedOff) return;
+  mod.switchedOff = true;
+  // The references die with the state.
+  for (std::vector<int>& list : mod.handlers) list.clear();
+  mod.commands.clear();
+  mod.hostCommands.clear();
+  std::erase_if(claims_.commandOwners, [&](const auto& entry) { return entry.second == mod.name; });
+  closeSandboxState(mod);
+  std::fprintf(stderr,
+               "[mod:%s] switched off for this session: stopped by the time limit in %d events "
+               "in a row\n",
+               mod.name.c_str(), static_cast<int>(kModSlowEventStrikes));
+  if (context_) context_->notice("Mod %s was switched off: it ran too long", mod.name);
+}
+
+// One event's dispatch. Every handler gets a slice of its own, ending no later than the
+// event's time (250 ms after the first handler started) but always at least 2 ms long;
+// the notice of a used-up event names the mod whose handlers took most of it;
+// a mod stopped by the time limit sits the rest of the event out. The context knows the
+// event's player while the handlers run.
 class ModManager::EventDispatch {
  public:
-  EventDispatch(ModManager& manager, const char* what) : manager_(manager), what_(what) {
-    for (auto& mod : manager.mods_) mod->eventTime = {};
+  EventDispatch(ModManager& manager, const char* what, Clock::duration slice, uint32_t playerId = 0,
+                const std::string& player = {})
+      : manager_(manager), what_(what), slice_(slice) {
+    for (auto& mod : manager.mods_) {
+      mod->eventTime = {};
+      mod->ranThisEvent = false;
+      mod->stoppedThisEvent = false;
+      mod->slowThisEvent = false;
+    }
+    if (manager.context_) manager.context_->setEventPlayer(playerId, player);
   }
 
-  // Runs one handler call; false when the event's time was used up and it did not run.
-  // Errors are reported.
-  bool call(LoadedMod& mod, lua_CFunction body, void* data, bool& failed) {
-    const int status = protectedModCall(mod, body, data, deadline_);
-    if (last_) last_->eventTime += mod.callStart - lastStart_;
-    if (!last_) deadline_ = mod.callStart + kModCallTimeLimit;
-    last_ = &mod;
-    lastStart_ = mod.callStart;
-    failed = status != LUA_OK;
-    if (status == kModCallSkipped) {
-      reportUsedUp();
-      return false;
+  ~EventDispatch() {
+    if (manager_.context_) manager_.context_->setEventPlayer(0, {});
+    for (auto& mod : manager_.mods_) {
+      if (!mod->ranThisEvent) continue;
+      if (!mod->slowThisEvent) {
+        mod->slowEvents = 0;
+      } else if (++mod->slowEvents >= kModSlowEventStrikes) {
+        manager_.switchOff(*mod);
+      }
     }
-    if (failed) reportModError(mod, what_);
+  }
+  EventDispatch(const EventDispatch&) = delete;
+  EventDispatch& operator=(const EventDispatch&) = delete;
+
+  // Runs one handler call; false when the mod sits the event out and nothing ran.
+  // Errors are reported. The clock is read once per call, when the call starts; the
+  // time a handler took is added when the next one starts.
+  bool call(LoadedMod& mod, int handler, lua_CFunction body, void* data, bool& failed) {
+    failed = false;
+    if (mod.switchedOff || mod.stoppedThisEvent) return false;
+    const int status = protectedModCall(mod, body, data, end_, slice_, kModLateHandlerSlice);
+    if (status == kModCallSkipped) return false;
+    const Clock::time_point start = mod.callStart;
+    if (last_) {
+      last_->eventTime += start - lastStart_;
+    } else {
+      end_ = start + kModEventTimeLimit;
+    }
+    last_ = &mod;
+    lastStart_ = start;
+    mod.ranThisEvent = true;
+    if (start >= end_) noteUsedUp();
+    if (status == LUA_OK) return true;
+    failed = true;
+    if (mod.stopReason == kModTimeExceeded) {
+      // Only a stop within a whole slice counts against the mod: a handler cut short by
+      // the event's end was not the one that used the time up.
+      mod.stoppedThisEvent = true;
+      mod.slowThisEvent = mod.deadline - start >= slice_;
+      if (Clock::now() >= end_) noteUsedUp();
+    }
+    reportHandlerError(mod, what_, handler);
     return true;
   }
 
  private:
-  void reportUsedUp() {
+  // Names, once, the mod whose handlers used most of the event's time.
+  void noteUsedUp() {
+    if (usedUp_) return;
+    usedUp_ = true;
+    if (last_) last_->eventTime += Clock::now() - lastStart_;
+    lastStart_ = Clock::now();
     LoadedMod* greediest = nullptr;
     for (auto& mod : manager_.mods_) {
       if (!greediest || mod->eventTime > greediest->eventTime) greediest = mod.get();
     }
     const std::string notice = "[mod:" + greediest->name + "] used up the time of a " + what_ +
-                               " event; the remaining handlers were skipped\n";
+                               " event; the handlers after it get 2 ms each\n";
     if (admitModOutput(*greediest, notice.size())) std::fputs(notice.c_str(), stderr);
   }
 
   ModManager& manager_;
   const char* what_;
-  Clock::time_point deadline_ = Clock::time_point::max();
+  Clock::duration slice_;
+  bool usedUp_ = false;
+  Clock::time_point end_ = Clock::time_point::max();
   LoadedMod* last_ = nullptr;
   Clock::time_point lastStart_;
 };
@@ -356,14 +459,14 @@ bool ModManager::fireBlockEvent(ModEvent event, int32_t x, int32_t y, int32_t z,
                                 const std::string& block, uint32_t playerId,
                                 const std::string& playerName) {
   if (!enabled_) return true;
-  EventDispatch dispatch(*this, "block event");
+  EventDispatch dispatch(*this, "block event", kModHandlerTimeSlice, playerId, playerName);
   for (auto& mod : mods_) {
     const std::vector<int>& handlers = mod->handlers[event];
     const size_t count = handlers.size();  // handlers added meanwhile wait for the next event
     for (size_t i = 0; i < count; ++i) {
       BlockEventCall call{handlers[i], x, y, z, &block, playerId, &playerName, false};
       bool failed = false;
-      if (!dispatch.call(*mod, callBlockHandler, &call, failed)) return true;
+      if (!dispatch.call(*mod, call.handler, callBlockHandler, &call, failed)) break;
       if (!failed && call.cancelled) return false;
     }
   }
@@ -382,28 +485,28 @@ bool ModManager::fireBlockPlace(int32_t x, int32_t y, int32_t z, const std::stri
 
 void ModManager::fireTick(double dt) {
   if (!enabled_) return;
-  EventDispatch dispatch(*this, "tick");
+  EventDispatch dispatch(*this, "tick", kModTickHandlerSlice);
   for (auto& mod : mods_) {
     const std::vector<int>& handlers = mod->handlers[kModEventTick];
     const size_t count = handlers.size();
     for (size_t i = 0; i < count; ++i) {
       TickCall call{handlers[i], dt};
       bool failed = false;
-      if (!dispatch.call(*mod, callTickHandler, &call, failed)) return;
+      if (!dispatch.call(*mod, call.handler, callTickHandler, &call, failed)) break;
     }
   }
 }
 
 void ModManager::firePlayerEvent(ModEvent event, uint32_t playerId, const std::string& playerName) {
   if (!enabled_) return;
-  EventDispatch dispatch(*this, "player event");
+  EventDispatch dispatch(*this, "player event", kModHandlerTimeSlice, playerId, playerName);
   for (auto& mod : mods_) {
     const std::vector<int>& handlers = mod->handlers[event];
     const size_t count = handlers.size();
     for (size_t i = 0; i < count; ++i) {
       PlayerEventCall call{handlers[i], playerId, &playerName};
       bool failed = false;
-      if (!dispatch.call(*mod, callPlayerHandler, &call, failed)) return;
+      if (!dispatch.call(*mod, call.handler, callPlayerHandler, &call, failed)) break;
     }
   }
 }
@@ -417,18 +520,49 @@ void ModManager::firePlayerLeave(uint32_t playerId, const std::string& playerNam
 }
 
 bool ModManager::runModCommand(const std::string& word, const std::string& arguments,
-                               const std::string& playerName, std::string& reply) {
+                               const std::string& playerName, std::string& reply,
+                               uint32_t playerId) {
   reply.clear();
   if (!enabled_) return false;
   for (auto& mod : mods_) {
     const auto it = mod->commands.find(word);
     if (it == mod->commands.end()) continue;
     CommandCall call{it->second, &arguments, &playerName, &reply};
-    if (protectedModCall(*mod, callCommandHandler, &call) != LUA_OK) {
+    if (context_) context_->setEventPlayer(playerId, playerName);
+    const int status = protectedModCall(*mod, callCommandHandler, &call);
+    if (context_) context_->setEventPlayer(0, {});
+    if (status != LUA_OK) {
       reply.clear();
       reportModError(*mod, "command");
+      if (context_) context_->notice("Mod %s: a command failed; see the console", mod->name);
     }
     return true;
+  }
+  return false;
+}
+
+std::string ModManager::describeMods() const {
+  std::string text;
+  for (const auto& mod : mods_) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08x", mod->fingerprint);
+    if (!text.empty()) text += ", ";
+    text += mod->name + " (" + hex + ")";
+  }
+  return text.empty() ? "none" : text;
+}
+
+bool ModManager::isHostCommand(const std::string& word) const {
+  if (!enabled_) return false;
+  for (const auto& mod : mods_) {
+    if (mod->commands.contains(word)) return mod->hostCommands.contains(word);
+  }
+  return false;
+}
+
+bool ModManager::switchedOff(const std::string& name) const {
+  for (const auto& mod : mods_) {
+    if (mod->name == name) return mod->switchedOff;
   }
   return false;
 }

@@ -210,12 +210,13 @@ void closeSandboxState(LoadedMod& mod) {
   mod.inCall = false;
 }
 
-Clock::time_point beginModCall(LoadedMod& mod, Clock::time_point deadline) {
+Clock::time_point beginModCall(LoadedMod& mod, Clock::time_point deadline, Clock::duration slice,
+                               Clock::duration minimum) {
   const Clock::time_point now = Clock::now();
   mod.budget = kModCallBudget;
   mod.hookRuns = 0;
   mod.callStart = now;
-  mod.deadline = std::min(deadline, now + kModCallTimeLimit);
+  mod.deadline = std::max(std::min(deadline, now + slice), now + minimum);
   mod.stopReason = nullptr;
   mod.inCall = true;
   mod.timeUp = false;
@@ -231,9 +232,10 @@ void removeModHook(LoadedMod& mod) {
   mod.inCall = false;
 }
 
-int protectedModCall(LoadedMod& mod, lua_CFunction body, void* data, Clock::time_point deadline) {
+int protectedModCall(LoadedMod& mod, lua_CFunction body, void* data, Clock::time_point deadline,
+                     Clock::duration slice, Clock::duration minimum) {
   lua_State* L = mod.state;
-  if (beginModCall(mod, deadline) >= deadline) {
+  if (beginModCall(mod, deadline, slice, minimum) >= deadline && minimum == Clock::duration{}) {
     mod.inCall = false;
     return kModCallSkipped;
   }

@@ -25,22 +25,28 @@ lua_State* createSandboxState(LoadedMod& mod);
 // Closes the mod's state; finalizers that run meanwhile are held to the call limits.
 void closeSandboxState(LoadedMod& mod);
 
-// Arms the limits of a new call: budget 40, deadline (now + 250 ms, or `deadline` when
-// that is earlier), and the instruction hook. Returns the time the call starts.
+// Arms the limits of a new call: budget 40, deadline (now + `slice`, 250 ms unless
+// given, or `deadline` when that is earlier, but never less than `minimum` from now), and
+// the instruction hook. Returns the time the call starts.
 std::chrono::steady_clock::time_point beginModCall(
     LoadedMod& mod,
-    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max(),
+    std::chrono::steady_clock::duration slice = kModCallTimeLimit,
+    std::chrono::steady_clock::duration minimum = {});
 
 // Removes the instruction hook and ends the call's clock checks in the allocator.
 void removeModHook(LoadedMod& mod);
 
 // Calls `body(L)` with `data` as its only argument in protected mode under fresh call
-// limits, ending no later than `deadline`. On failure returns the Lua status and leaves
-// the error text with a traceback on the stack (for reportModError). Returns
-// kModCallSkipped, with nothing on the stack, when `deadline` has already passed.
+// limits (beginModCall's `deadline`, `slice` and `minimum`). On failure returns the Lua
+// status and leaves the error text with a traceback on the stack (for reportModError).
+// Returns kModCallSkipped, with nothing on the stack, when `deadline` has already passed
+// and no `minimum` was given.
 int protectedModCall(
     LoadedMod& mod, lua_CFunction body, void* data,
-    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max(),
+    std::chrono::steady_clock::duration slice = kModCallTimeLimit,
+    std::chrono::steady_clock::duration minimum = {});
 
 // Raises "time limit exceeded" when the running call is past its deadline, and the
 // call's stop reason again when it was already stopped.

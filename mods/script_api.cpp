@@ -2,7 +2,7 @@
 //
 // Sections:
 //   [helpers]    argument checks and the C++ side of the functions
-//   [orva]       get_block, set_block, message, give, player_position, teleport,
+//   [orva]       get_block, set_block, message, broadcast, give, player_position, teleport,
 //                spawn_drop, is_host, log, data_dir, data_read, data_write
 //   [blocks]     register_block and texture references
 //   [handlers]   register_command, on_block_break and the other event registrations
@@ -14,6 +14,23 @@
 // text arguments take strings or numbers. Without a game context the reading functions
 // answer nil, false or zeros, and the registering ones raise "no mod context".
 //
+// Beyond the first version of the interface, and compatible with it:
+// - orva.broadcast(text): a chat line for everyone in the game (orva.message speaks to
+//   the player the running call acts for: on a host, the joined player whose action
+//   raised the event or who typed the command).
+// - orva.teleport answers true when it moved the player, false when there is no player
+//   it may move (a joined player, or the dedicated server's missing one);
+//   orva.player_position answers nil when there is no player at all.
+// - orva.register_command(name, handler, {host = true}): the host runs the command for
+//   the joined player who typed it and sends the reply to that player only.
+// - Names belong to their mod. Block ids are lowercase; an id without ":" takes the
+//   mod's name in lower case; an id whose prefix is another mod package's name or
+//   "orvane", an id another mod registered, a new texture named like a built-in one or
+//   another mod's, and a command word of the game or of another mod are refused with a
+//   Lua error that names both ("register_block: mod 'a' cannot take 'b:gem' from mod
+//   'b'").
+// - The data folder is bounded (data_files.h); a write beyond fails with false.
+//
 // Limits (loaded_mod.h), each a Lua error of the calling script: at most 256 handlers
 // per event ("on_tick: too many handlers (at most 256 per event)"), 256 commands and
 // 1024 blocks per mod ("register_command: too many commands (at most 256 per mod)",
@@ -22,8 +39,9 @@
 // ("register_command: name is too long (at most 128 bytes)", "register_block: 'id' is
 // too long (at most 128 bytes)"). Log lines and error texts have their control
 // characters escaped and are cut after 1024 bytes; a mod may print 64 KiB a second.
-// orva.message cuts its text after 256 bytes and passes 20 lines a second. Data files
-// are regular files below the data folder; links below it are not followed.
+// orva.message and orva.broadcast cut their text after 256 bytes and pass 20 lines a
+// second together. Data files are regular files below the data folder; links below it
+// are not followed.
 //
 // The C functions here never hold C++ objects across a Lua call that may raise an
 // error: errors unwind with longjmp, which skips destructors. Work that needs C++ objects
@@ -32,12 +50,7 @@
 
 #include "mods/script_api.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -47,8 +60,8 @@
 
 #include <lua.hpp>
 
+#include "mods/data_files.h"
 #include "mods/mod_context.h"
-#include "mods/package.h"
 #include "mods/sandbox.h"
 #include "world/block_registry.h"
 
@@ -83,127 +96,6 @@ int pushScratch(lua_State* L, LoadedMod& mod) {
   return 1;
 }
 
-// An open file descriptor, closed when it goes.
-class FileHandle {
- public:
-  explicit FileHandle(int fd = -1) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  FileHandle& operator=(FileHandle&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// The folder of the file `name` below the data folder, opened without following any
-// link below the data folder (created on the way when `create`), and the file's own
-// name. An unsafe name gives no folder.
-struct DataLocation {
-  FileHandle folder;
-  std::string leaf;
-};
-
-bool openDataLocation(const LoadedMod& mod, std::string_view name, bool create,
-                      DataLocation& location) {
-  std::string normal(name);
-  std::replace(normal.begin(), normal.end(), '\\', '/');
-  if (normal.empty() || normal.back() == '/' || !isSafeRelativePath(normal)) return false;
-  if (create) {
-    std::error_code ec;
-    fs::create_directories(mod.dataFolder, ec);
-  }
-  FileHandle folder(open(mod.dataFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() < 0) return false;
-  size_t start = 0;
-  for (size_t slash = normal.find('/'); slash != std::string::npos;
-       start = slash + 1, slash = normal.find('/', start)) {
-    const std::string part = normal.substr(start, slash - start);
-    if (part.empty()) continue;
-    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    int next = openat(folder.get(), part.c_str(), kFlags);
-    if (next < 0 && errno == ENOENT && create && mkdirat(folder.get(), part.c_str(), 0755) == 0) {
-      next = openat(folder.get(), part.c_str(), kFlags);
-    }
-    if (next < 0) return false;
-    folder = FileHandle(next);
-  }
-  location.folder = std::move(folder);
-  location.leaf = normal.substr(start);
-  return true;
-}
-
-enum class DataRead { kOk, kMissing, kTooLarge };
-
-// Reads a regular file of the data folder into the mod's scratch text. Links, FIFOs
-// and devices read as missing; the size is checked against what the mod's memory can
-// still take before anything is read.
-DataRead readDataFile(LoadedMod& mod, std::string_view name) {
-  DataLocation location;
-  if (!openDataLocation(mod, name, false, location)) return DataRead::kMissing;
-  const FileHandle file(openat(location.folder.get(), location.leaf.c_str(),
-                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  struct stat info {};
-  if (file.get() < 0 || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    return DataRead::kMissing;
-  }
-  const auto size = static_cast<uint64_t>(info.st_size);
-  const size_t room = mod.memoryLimit - std::min(mod.bytesInUse, mod.memoryLimit);
-  if (size > room) return DataRead::kTooLarge;
-  mod.scratch.resize(static_cast<size_t>(size));
-  size_t got = 0;
-  while (got < size) {
-    const ssize_t n = read(file.get(), mod.scratch.data() + got, size - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  if (got != size) {
-    std::string().swap(mod.scratch);
-    return DataRead::kMissing;
-  }
-  return DataRead::kOk;
-}
-
-bool writeAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-// Writes through "<file>.tmp" and a rename, so the old file stays whole until the new
-// one is complete. Whatever sits at the temporary name is removed first (a link there
-// is removed, not followed); the rename replaces a link at the final name itself.
-bool writeDataFile(const LoadedMod& mod, std::string_view name, std::string_view data) {
-  DataLocation location;
-  if (!openDataLocation(mod, name, true, location)) return false;
-  const int folder = location.folder.get();
-  const std::string temporary = location.leaf + ".tmp";
-  unlinkat(folder, temporary.c_str(), 0);
-  bool written = false;
-  {
-    const FileHandle out(openat(folder, temporary.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (out.get() < 0) return false;
-    written = writeAll(out.get(), data);
-  }
-  if (!written || renameat(folder, temporary.c_str(), folder, location.leaf.c_str()) != 0) {
-    unlinkat(folder, temporary.c_str(), 0);
-    return false;
-  }
-  return true;
-}
-
 // ---------------------------------------------------------------- [orva]
 
 int apiGetBlock(lua_State* L) {
@@ -225,20 +117,31 @@ int apiSetBlock(lua_State* L) {
 }
 
 // Chat lines are capped in length (cut at a character boundary) and in number per
-// second; lines over the rate are dropped.
-int apiMessage(lua_State* L) {
-  std::string_view text = checkText(L, 1);
-  LoadedMod& mod = modOf(L);
-  if (!mod.context) return 0;
+// second; lines over the rate are dropped. False when the line may not go out.
+bool admitMessage(LoadedMod& mod, std::string_view& text) {
+  if (!mod.context) return false;
   if (text.size() > kModMaxMessageLength) {
     size_t cut = kModMaxMessageLength;
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
     text = text.substr(0, cut);
   }
   admitModOutput(mod, 0);  // starts a new second when one has passed
-  if (mod.messagesInWindow >= kModMessagesPerSecond) return 0;
+  if (mod.messagesInWindow >= kModMessagesPerSecond) return false;
   ++mod.messagesInWindow;
-  mod.context->message(std::string(text));
+  return true;
+}
+
+int apiMessage(lua_State* L) {
+  std::string_view text = checkText(L, 1);
+  LoadedMod& mod = modOf(L);
+  if (admitMessage(mod, text)) mod.context->message(std::string(text));
+  return 0;
+}
+
+int apiBroadcast(lua_State* L) {
+  std::string_view text = checkText(L, 1);
+  LoadedMod& mod = modOf(L);
+  if (admitMessage(mod, text)) mod.context->broadcast(std::string(text));
   return 0;
 }
 
@@ -250,8 +153,14 @@ int apiGive(lua_State* L) {
   return 1;
 }
 
+// nil when there is no player to answer about (the dedicated server outside a player's
+// event).
 int apiPlayerPosition(lua_State* L) {
   LoadedMod& mod = modOf(L);
+  if (mod.context && !mod.context->hasPlayer()) {
+    lua_pushnil(L);
+    return 1;
+  }
   const glm::vec3 position = mod.context ? mod.context->playerPosition() : glm::vec3(0.0f);
   lua_pushnumber(L, position.x);
   lua_pushnumber(L, position.y);
@@ -264,8 +173,8 @@ int apiTeleport(lua_State* L) {
                            static_cast<float>(luaL_checknumber(L, 2)),
                            static_cast<float>(luaL_checknumber(L, 3)));
   LoadedMod& mod = modOf(L);
-  if (mod.context) mod.context->teleport(position);
-  return 0;
+  lua_pushboolean(L, mod.context && mod.context->teleport(position));
+  return 1;
 }
 
 int apiSpawnDrop(lua_State* L) {
@@ -347,7 +256,16 @@ struct BlockFields {
   double hardness = 1.0;
 };
 
-enum class RegisterResult { kRegistered, kAlreadyRegistered, kNoId, kNoTexture, kFull, kTooMany };
+// kRefused: the reason is in the mod's scratch text.
+enum class RegisterResult {
+  kRegistered,
+  kAlreadyRegistered,
+  kNoId,
+  kNoTexture,
+  kFull,
+  kTooMany,
+  kRefused
+};
 
 std::string_view textField(lua_State* L, const char* field) {
   const int type = lua_getfield(L, 1, field);
@@ -375,9 +293,18 @@ std::string textureStem(const fs::path& path) {
   return stem.empty() ? "texture" : stem;
 }
 
+// Fills the mod's scratch text with the refusal of `what` that belongs to `owner`.
+void refuseName(LoadedMod& mod, const char* function, const std::string& what,
+                const std::string& owner) {
+  mod.scratch = std::string(function) + ": mod '" + mod.name + "' cannot take " + what + " from " +
+                (owner.empty() ? std::string("the game") : "mod '" + owner + "'");
+}
+
 // A face's texture: an image file below the mod's root folder (or an absolute path),
 // or, when there is no such file and the text has no ".", a registered texture name.
-int textureReference(const LoadedMod& mod, const std::string& text) {
+// A new texture's name may not be a built-in one or another mod's; -1 then, with the
+// refusal in the mod's scratch text.
+int textureReference(LoadedMod& mod, const std::string& text) {
   BlockRegistry& registry = blocks();
   const fs::path given(text);
   const fs::path path = given.is_absolute() ? given : fs::path(mod.rootFolder) / given;
@@ -385,7 +312,20 @@ int textureReference(const LoadedMod& mod, const std::string& text) {
   if (!fs::exists(path, ec) && text.find('.') == std::string::npos) {
     if (int existing = registry.findTexture(text); existing >= 0) return existing;
   }
-  const int index = registry.addTexture(mod.name + "_" + textureStem(path));
+  const std::string name = toLowerAscii(mod.name + "_" + textureStem(path));
+  const int existing = registry.findTexture(name);
+  if (existing >= 0 && existing < kBuiltinTextureCount) {
+    refuseName(mod, "register_block", "the texture '" + name + "'", "");
+    return -1;
+  }
+  if (mod.claims) {
+    const auto [owner, added] = mod.claims->textureOwners.try_emplace(name, mod.name);
+    if (!added && owner->second != mod.name) {
+      refuseName(mod, "register_block", "the texture '" + name + "'", owner->second);
+      return -1;
+    }
+  }
+  const int index = registry.addTexture(name);
   registry.setTextureSource(index, path.string());
   return index;
 }
@@ -399,11 +339,39 @@ bool blockIdTaken(const std::string& id) {
   return false;
 }
 
+// Why `id` is not this mod's to register, in the mod's scratch text; false when it is.
+// An id is lowercase, and its prefix is the mod's own name or one that no mod package
+// and not the game uses; an id another mod registered stays that mod's.
+bool blockIdRefused(LoadedMod& mod, const std::string& id) {
+  if (id != toLowerAscii(id)) {
+    mod.scratch = "register_block: '" + id + "' has capital letters; block ids are lowercase";
+    return true;
+  }
+  const std::string prefix = id.substr(0, id.find(':'));
+  const std::string own = toLowerAscii(mod.name);
+  if (prefix == "orvane") {
+    refuseName(mod, "register_block", "'" + id + "'", "");
+    return true;
+  }
+  if (!mod.claims) return false;
+  if (prefix != own && mod.claims->modNames.contains(prefix)) {
+    refuseName(mod, "register_block", "'" + id + "'", prefix);
+    return true;
+  }
+  const auto owner = mod.claims->blockOwners.find(id);
+  if (owner != mod.claims->blockOwners.end() && owner->second != mod.name) {
+    refuseName(mod, "register_block", "'" + id + "'", owner->second);
+    return true;
+  }
+  return false;
+}
+
 // Adds the block; its full id goes to the mod's scratch text.
 RegisterResult registerBlock(LoadedMod& mod, const BlockFields& fields) {
   if (fields.id.empty()) return RegisterResult::kNoId;
   std::string id(fields.id);
-  if (id.find(':') == std::string::npos) id = mod.name + ":" + id;
+  if (id.find(':') == std::string::npos) id = toLowerAscii(mod.name) + ":" + id;
+  if (blockIdRefused(mod, id)) return RegisterResult::kRefused;
   mod.scratch = id;
   if (blockIdTaken(id)) {
     std::fprintf(stderr, "[mod:%s] block %s already registered\n", mod.name.c_str(), id.c_str());
@@ -426,6 +394,7 @@ RegisterResult registerBlock(LoadedMod& mod, const BlockFields& fields) {
     if (faces[i].empty()) faces[i] = firstFace;
     auto [it, added] = resolved.try_emplace(faces[i], 0);
     if (added) it->second = textureReference(mod, faces[i]);
+    if (it->second < 0) return RegisterResult::kRefused;
     textures[i] = it->second;
   }
 
@@ -445,6 +414,8 @@ RegisterResult registerBlock(LoadedMod& mod, const BlockFields& fields) {
   const BlockId block = registry.addBlock(def);
   if (block == kNoBlock) return RegisterResult::kFull;
   ++mod.blocksRegistered;
+  if (mod.claims) mod.claims->blockOwners[id] = mod.name;
+  mod.scratch = id;
   registry.setDrop(block, block);
   if (!fields.drop.empty()) {
     const BlockId drop = registry.findBlock(fields.drop);
@@ -502,6 +473,8 @@ int apiRegisterBlock(lua_State* L) {
     case RegisterResult::kTooMany:
       return luaL_error(L, "register_block: too many blocks (at most %d per mod)",
                         static_cast<int>(kModMaxBlocks));
+    case RegisterResult::kRefused:
+      return luaL_error(L, "%s", mod.scratch.c_str());
     case RegisterResult::kRegistered:
     case RegisterResult::kAlreadyRegistered:
       break;
@@ -512,13 +485,38 @@ int apiRegisterBlock(lua_State* L) {
 // ---------------------------------------------------------------- [handlers]
 
 constexpr int kTooMany = LUA_NOREF - 1;  // storeCommand: no room for another command
+constexpr int kTaken = LUA_NOREF - 2;    // storeCommand: the word is the game's or a mod's
 
-// Stores the command under its lower-case name without one leading "/"; returns the
-// reference it replaces, LUA_NOREF, or kTooMany.
-int storeCommand(LoadedMod& mod, std::string_view name, int reference) {
+// The command word of a name: lower case, without one leading "/".
+std::string commandWord(std::string_view name) {
   std::string key = toLowerAscii(name);
   if (!key.empty() && key.front() == '/') key.erase(0, 1);
+  return key;
+}
+
+// Stores the command under its word, for the host when `host`; returns the reference it
+// replaces, LUA_NOREF, kTooMany, or kTaken (the refusal in the mod's scratch text) when
+// the game or an earlier mod has the word.
+int storeCommand(LoadedMod& mod, std::string_view name, int reference, bool host) {
+  std::string key = commandWord(name);
+  if (mod.context && mod.context->isBuiltinCommand(key)) {
+    refuseName(mod, "register_command", "'" + key + "'", "");
+    return kTaken;
+  }
+  if (mod.claims) {
+    const auto owner = mod.claims->commandOwners.find(key);
+    if (owner != mod.claims->commandOwners.end() && owner->second != mod.name) {
+      refuseName(mod, "register_command", "'" + key + "'", owner->second);
+      return kTaken;
+    }
+  }
   if (mod.commands.size() >= kModMaxCommands && !mod.commands.contains(key)) return kTooMany;
+  if (mod.claims) mod.claims->commandOwners[key] = mod.name;
+  if (host) {
+    mod.hostCommands.insert(key);
+  } else {
+    mod.hostCommands.erase(key);
+  }
   auto [it, added] = mod.commands.try_emplace(std::move(key), reference);
   if (added) return LUA_NOREF;
   const int old = it->second;
@@ -526,9 +524,18 @@ int storeCommand(LoadedMod& mod, std::string_view name, int reference) {
   return old;
 }
 
+// register_command(name, handler [, options]): options.host = true registers the
+// command for the host, which runs it for the joined player who typed it.
 int apiRegisterCommand(lua_State* L) {
   const std::string_view name = checkText(L, 1);
   luaL_checktype(L, 2, LUA_TFUNCTION);
+  bool host = false;
+  if (!lua_isnoneornil(L, 3)) {
+    luaL_checktype(L, 3, LUA_TTABLE);
+    lua_getfield(L, 3, "host");
+    host = lua_toboolean(L, -1) != 0;
+    lua_pop(L, 1);
+  }
   LoadedMod& mod = modOf(L);
   if (!mod.context) return luaL_error(L, "no mod context");
   if (name.size() > kModMaxNameLength) {
@@ -537,9 +544,10 @@ int apiRegisterCommand(lua_State* L) {
   }
   lua_pushvalue(L, 2);
   const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
-  const int old = storeCommand(mod, name, reference);
-  if (old == kTooMany) {
+  const int old = storeCommand(mod, name, reference, host);
+  if (old == kTooMany || old == kTaken) {
     luaL_unref(L, LUA_REGISTRYINDEX, reference);
+    if (old == kTaken) return luaL_error(L, "%s", mod.scratch.c_str());
     return luaL_error(L, "register_command: too many commands (at most %d per mod)",
                       static_cast<int>(kModMaxCommands));
   }
@@ -575,6 +583,7 @@ void installScriptApi(lua_State* L, LoadedMod& mod) {
       {"get_block", apiGetBlock},
       {"set_block", apiSetBlock},
       {"message", apiMessage},
+      {"broadcast", apiBroadcast},
       {"give", apiGive},
       {"player_position", apiPlayerPosition},
       {"teleport", apiTeleport},

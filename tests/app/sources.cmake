@@ -5,6 +5,7 @@ if(ORVANE_APP)
     ${CMAKE_CURRENT_LIST_DIR}/menu_session_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/multiplayer_session_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/server_guard_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/server_mods_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/server_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/slow_frames_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/settings_file_test.cpp)

@@ -110,6 +110,26 @@ TEST_F(ExampleMods, ProtectCancelsBreakingInsideItsAreaAndKeepsCounts) {
   EXPECT_EQ(readText(counts), "blocked=4\nallowed=3\njoins=1\n");
 }
 
+TEST_F(ExampleMods, GreeterSpeaksToThePlayerOfEachEventAndCountsAcrossRestarts) {
+  loadExample("greeter");
+  manager.firePlayerJoin(7, "Bea");
+  EXPECT_EQ(
+      context.playerMessages,
+      std::vector<std::string>{"Bea: Welcome, Bea! Your first broken block earns a bookshelf."});
+  EXPECT_EQ(context.broadcasts, std::vector<std::string>{"Bea is here"});
+  EXPECT_TRUE(manager.fireBlockBreak(0, 30, 0, "orvane:stone", 7, "Bea"));
+  EXPECT_TRUE(manager.fireBlockBreak(1, 30, 0, "orvane:stone", 7, "Bea"));
+  EXPECT_TRUE(manager.fireBlockBreak(2, 30, 0, "orvane:stone", 2, "Alex"));
+  EXPECT_EQ(context.playerMessages.size(), 3u);
+  EXPECT_EQ(context.playerMessages[1], "Bea: A bookshelf for your first block");
+  EXPECT_EQ(context.playerMessages[2], "Alex: A bookshelf for your first block");
+  EXPECT_TRUE(manager.isHostCommand("tally"));
+  EXPECT_EQ(readText(folder.path() / "greeter" / "breaks.txt"), "Alex=1\nBea=2\n");
+
+  EXPECT_EQ(load(), "");
+  EXPECT_EQ(command("tally", ""), "Alex broke 1 blocks");
+}
+
 // Each ```lua block of the modding guide is the main.lua of a mod of its own. It must
 // load without a message, and every handler and command it registers must run without
 // one too.

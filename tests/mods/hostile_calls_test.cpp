@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "tests/mods/mod_test_support.h"
+#include "world/block_registry.h"
 
 namespace {
 
@@ -200,4 +201,40 @@ TEST_F(HostileCalls, CompilingMainLuaEndsAtTheDeadline) {
   EXPECT_NE(errors.find("[mod:a_slow] load failed: "), std::string::npos) << errors;
   EXPECT_NE(errors.find("time limit exceeded"), std::string::npos);
   EXPECT_EQ(manager.modNames(), std::vector<std::string>{"b_fine"});
+}
+
+// Each slow mod is loaded before the well-behaved one, and each is slow in its own way on
+// every tick. The well-behaved mod gets every tick and keeps its names; each slow mod is
+// switched off after three slow ticks.
+TEST_F(HostileCalls, SlowModsLoadedFirstCannotTakeTheTicksOfAWellBehavedMod) {
+  const std::vector<std::pair<std::string, std::string>> slow = {
+      {"a_move", "local t = {} for i = 1, 1e9 do table.move(t, 1, 1 << 40, 2) end"},
+      {"b_format", "for i = 1, 1e9 do local s = string.format('%99d%99s', i, 'x'):rep(4096) end"},
+      {"c_gsub", "local s = string.rep('a', 1 << 20) for i = 1, 1e9 do s:gsub('a', '%0%0%0') end"},
+      {"d_sort",
+       "local t = {} for i = 1, 50000 do t[i] = -i end "
+       "for i = 1, 1e9 do table.sort(t, function(a, b) return a < b end) end"},
+      {"e_utf8", "local s = string.rep('\\u{e9}', 1 << 22) for i = 1, 1e9 do utf8.len(s) end"},
+      {"f_writes",
+       "local s = string.rep('w', 1 << 20) for i = 1, 1e9 do orva.data_write('f', s) end"},
+  };
+  for (const auto& [name, loop] : slow) addMod(name, "on_tick(function() " + loop + " end)");
+  addMod("z_good", R"(
+    local ticks = 0
+    orva.register_command("ticks", function() return tostring(ticks) end)
+    orva.register_block({id = "good", texture = "stone"})
+    on_tick(function() ticks = ticks + 1 end)
+  )");
+  const std::string loaded = load();
+  ASSERT_EQ(manager.modCount(), slow.size() + 1) << loaded;
+  for (int i = 0; i < 4; ++i) {
+    double seconds = 0;
+    timed([&] { manager.fireTick(0.05); }, seconds);
+    EXPECT_LT(seconds, kHang);
+  }
+  std::string reply;
+  ASSERT_TRUE(manager.runModCommand("ticks", "", "p", reply));
+  EXPECT_EQ(reply, "4");
+  EXPECT_NE(findBlock("z_good:good"), kNoBlock);
+  EXPECT_FALSE(manager.switchedOff("z_good"));
 }

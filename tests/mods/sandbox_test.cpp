@@ -82,11 +82,11 @@ TEST_F(ModSandbox, EndlessTickHandlerFailsEveryTickAndTheGameGoesOn) {
     on_tick(function(dt) ticks = ticks + 1; while true do end end)
     on_tick(function(dt) orva.log("after " .. ticks .. " " .. dt) end)
   )");
-  for (int i = 1; i <= 2; ++i) {
-    const std::string errors = tick();
-    EXPECT_NE(errors.find("[mod:m] tick failed: "), std::string::npos);
-    EXPECT_NE(errors.find("instruction budget exceeded"), std::string::npos);
-  }
+  // The failure of every tick is reported once a second; the tick in between is counted.
+  const std::string first = tick();
+  EXPECT_NE(first.find("[mod:m] tick failed: "), std::string::npos);
+  EXPECT_NE(first.find("instruction budget exceeded"), std::string::npos);
+  EXPECT_EQ(tick().find("[mod:m] tick failed: "), std::string::npos);
   EXPECT_EQ(context.logLines, (std::vector<std::string>{"[m] after 1 0.05", "[m] after 2 0.05"}));
 }
 

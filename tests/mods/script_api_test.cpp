@@ -105,7 +105,8 @@ TEST_F(ModScripting, CommandsAndPlayerEvents) {
     on_player_leave(function(e) orva.message("left " .. e.player) end)
   )");
   addMod("b", R"(
-    orva.register_command("greet", function() return "from b" end)
+    -- "greet" is mod a's: taking it is refused
+    assert(not pcall(orva.register_command, "greet", function() return "from b" end))
     orva.register_command("twice", function() return "old" end)
     orva.register_command("twice", function() return "new" end)
   )");

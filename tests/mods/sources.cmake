@@ -2,6 +2,7 @@ target_sources(orvane_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/examples_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/hostile_calls_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/hostile_resources_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mod_rules_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sandbox_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_api_test.cpp
