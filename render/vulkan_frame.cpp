@@ -127,10 +127,18 @@ void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
               height = static_cast<float>(extent_.height);
   const float shadowFactor =
       shadowsOn_ ? std::clamp(1.2f * daylight_, 0.0f, 1.0f) * visual_.shadowStrength : 0.0f;
-  const CascadeSet cascades = computeCascades(viewProjection, sunDirection_,
-                                              shadowFarDistance(visual_.shadowDistance, fogEnd_));
+  std::array<float, 3> keptRadii{};
+  for (int c = 0; c < 3; ++c) {
+    if (shadowCache_.maps[c].valid) keptRadii[c] = shadowCache_.maps[c].radius;
+  }
+  const CascadeSet cascades = computeCascades(
+      viewProjection, sunDirection_, shadowFarDistance(visual_.shadowDistance, fogEnd_), keptRadii);
+  // 2a. Which cascades this frame redraws; the lookups use each map's own matrix.
+  shadowPassRan_ = shadowFactor > 0.001f;
+  const std::array<glm::mat4, 3> lookup =
+      planShadowPass(shadowPassRan_, cascades, viewProjection, cameraPosition, entities);
   FrameData data{};
-  for (int c = 0; c < 3; ++c) data.cascades[c] = cascades.matrices[c];
+  for (int c = 0; c < 3; ++c) data.cascades[c] = lookup[c];
   data.splits = cascades.splits;
   data.sun = glm::vec4(sunDirection_, shadowFactor);
   data.camera = glm::vec4(cameraPosition, seconds);
@@ -156,9 +164,7 @@ void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
   writeTimestamp(cmd, kFrameStart);
 
   // 2. Shadow cascades, unless nothing would show them (night, switched off, strength 0).
-  shadowPassRan_ = shadowFactor > 0.001f;
-  shadowDraws_ = {0, 0, 0};
-  if (shadowPassRan_) recordShadowPass(cmd, cascades.matrices, cameraPosition, entities);
+  if (shadowPassRan_) recordShadowPass(cmd, viewProjection, cameraPosition, entities);
   writeTimestamp(cmd, kShadowsDone);
 
   // 3. Scene pass.
@@ -299,12 +305,22 @@ void VulkanRenderer::recordScenePass(VkCommandBuffer cmd, const glm::mat4& viewP
   vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1,
                           &descriptorSet_, 0, nullptr);
   vkCmdPushConstants(cmd, pipelineLayout_, stages, 0, sizeof push, &push);
-  int drawn = 0;
+  // Opaque chunks nearest first, so that the depth test rejects most hidden texels before
+  // they are shaded.
+  std::vector<std::pair<float, const GpuMesh*>>& opaque = opaqueOrder_;
+  opaque.clear();
   for (const auto& entry : opaqueMeshes_) {
-    if (!visible(entry.second)) continue;
-    drawMesh(cmd, entry.second);
-    ++drawn;
+    const GpuMesh& mesh = entry.second;
+    if (!visible(mesh)) continue;
+    const glm::vec3 centre((mesh.box[0] + mesh.box[3]) / 2, (mesh.box[1] + mesh.box[4]) / 2,
+                           (mesh.box[2] + mesh.box[5]) / 2);
+    const glm::vec3 d = centre - cameraPosition;
+    opaque.emplace_back(glm::dot(d, d), &mesh);
   }
+  std::sort(opaque.begin(), opaque.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [distance, mesh] : opaque) drawMesh(cmd, *mesh);
+  const int drawn = static_cast<int>(opaque.size());
 
   // Entities and particles: one push per draw with position, yaw, flash and scale.
   const auto pushInstance = [&](const EntityInstance& instance) {

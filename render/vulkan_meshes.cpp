@@ -1,8 +1,8 @@
-// The mesh store: chunk meshes (opaque and translucent maps), the model table and the
-// particle mesh. Each mesh is one buffer from the allocator's persistently mapped
-// host-visible blocks, filled by a single copy. A replaced or removed mesh may still be
-// in use by the frame on the GPU, so it goes to the retired list and is destroyed after
-// the next frame's fence waits, never by stalling the device here.
+// The mesh store: chunk meshes (opaque, translucent and depth-only shadow maps), the
+// model table and the particle mesh. Each mesh is one buffer from the allocator's
+// persistently mapped host-visible blocks, filled by a single copy. A replaced or removed
+// mesh may still be in use by the frame on the GPU, so it goes to the retired list and is
+// destroyed after the next frame's fence waits, never by stalling the device here.
 
 #include <cstring>
 
@@ -57,15 +57,26 @@ void VulkanRenderer::replaceChunkMesh(ChunkMeshMap& map, ChunkKey chunk, const C
 }
 
 void VulkanRenderer::setChunkMesh(ChunkKey chunk, const ChunkMesh& mesh) {
+  ++chunkGeneration_;
   replaceChunkMesh(opaqueMeshes_, chunk, mesh);
+  if (GpuMesh* old = shadowMeshes_.lookup(chunk)) {
+    retire(*old);
+    shadowMeshes_.erase(chunk);
+  }
 }
 
 void VulkanRenderer::setChunkTranslucentMesh(ChunkKey chunk, const ChunkMesh& mesh) {
   replaceChunkMesh(translucentMeshes_, chunk, mesh);
 }
 
+void VulkanRenderer::setChunkShadowMesh(ChunkKey chunk, const ChunkMesh& mesh) {
+  ++chunkGeneration_;
+  replaceChunkMesh(shadowMeshes_, chunk, mesh);
+}
+
 void VulkanRenderer::removeChunkMeshes(ChunkKey chunk) {
-  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
+  ++chunkGeneration_;
+  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_, &shadowMeshes_}) {
     if (GpuMesh* old = map->lookup(chunk)) {
       retire(*old);
       map->erase(chunk);
@@ -75,8 +86,9 @@ void VulkanRenderer::removeChunkMeshes(ChunkKey chunk) {
 
 void VulkanRenderer::clearChunkMeshes() {
   if (device_ == VK_NULL_HANDLE) return;
+  ++chunkGeneration_;
   vkDeviceWaitIdle(device_);
-  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
+  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_, &shadowMeshes_}) {
     for (auto& entry : *map) destroyMesh(entry.second);
     map->clear();
   }
@@ -104,7 +116,7 @@ void VulkanRenderer::destroyRetired() {
 }
 
 void VulkanRenderer::destroyAllMeshes() {
-  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
+  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_, &shadowMeshes_}) {
     for (auto& entry : *map) destroyMesh(entry.second);
     map->clear();
   }
@@ -121,6 +133,12 @@ uint64_t VulkanRenderer::chunkTriangleCount() const {
   return triangles;
 }
 
+uint64_t VulkanRenderer::shadowTriangleCount() const {
+  uint64_t triangles = 0;
+  for (const auto& entry : shadowMeshes_) triangles += entry.second.indexCount / 3;
+  return triangles;
+}
+
 GpuAllocatorStats VulkanRenderer::allocatorStats() const {
   return allocator_ ? allocator_->stats() : GpuAllocatorStats{};
 }
@@ -133,6 +151,7 @@ void VulkanRenderer::setLighting(float daylight, float fogEnd, glm::vec3 sunDire
 }
 
 void VulkanRenderer::setRenderToggles(bool shadows, bool postProcessing) {
+  if (shadows != shadowsOn_) invalidateShadowCache(shadowCache_);
   shadowsOn_ = shadows;
   postProcessingOn_ = postProcessing;
 }

@@ -24,6 +24,7 @@
 #include "render/gpu_allocator.h"
 #include "render/png_writer.h"
 #include "render/renderer.h"
+#include "render/shadow_cache.h"
 #include "render/visual_settings.h"
 #include "world/flat_hash.h"
 
@@ -78,6 +79,7 @@ class VulkanRenderer : public Renderer {
   void shutdown() override;
   void setChunkMesh(ChunkKey chunk, const ChunkMesh& mesh) override;
   void setChunkTranslucentMesh(ChunkKey chunk, const ChunkMesh& mesh) override;
+  void setChunkShadowMesh(ChunkKey chunk, const ChunkMesh& mesh) override;
   void removeChunkMeshes(ChunkKey chunk) override;
   void clearChunkMeshes() override;
   void setModelMesh(int index, const ChunkMesh& mesh) override;
@@ -105,14 +107,28 @@ class VulkanRenderer : public Renderer {
   uint64_t chunkTriangleCount() const;
   // Chunk meshes held (both kinds).
   size_t chunkMeshCount() const { return opaqueMeshes_.size() + translucentMeshes_.size(); }
+  // Index count / 3 over the shadow meshes drawn instead of opaque ones.
+  uint64_t shadowTriangleCount() const;
   size_t opaqueChunkMeshCount() const { return opaqueMeshes_.size(); }
   const FrameTiming& lastFrameTiming() const { return timing_; }
   const PassTiming& lastPassTiming() const { return passTiming_; }
-  // Opaque chunk meshes drawn into shadow cascade 0, 1, 2 by the last shadow pass (all 0
-  // when it was skipped).
+  // Opaque chunk meshes that the maps of shadow cascade 0, 1, 2 hold, as of the last frame
+  // (all 0 when it skipped the shadow pass).
   const std::array<int, 3>& shadowChunkDraws() const { return shadowDraws_; }
   // True when the last frame ran the shadow pass.
   bool shadowPassRan() const { return shadowPassRan_; }
+  // The cascades the last frame redrew; the others kept the map of an earlier frame.
+  const std::array<bool, 3>& shadowRedraws() const { return shadowRedrawn_; }
+  // The light matrices the last frame's shadow lookups used, one per cascade.
+  const std::array<glm::mat4, 3>& shadowLookupMatrices() const { return shadowLookup_; }
+  // Off: every cascade is redrawn every frame from the full opaque meshes, culled only by
+  // its light volume (the reference the display tests compare the shortcuts with). On by
+  // default; switching forgets the maps.
+  void setShadowShortcuts(bool on);
+  // The depth the shadow maps hold where `points` fall with the last frame's lookup
+  // matrices: three values per point (cascade 0, 1, 2), -1 outside a map. Waits for the
+  // device; empty without one.
+  std::vector<float> sampleShadowMaps(const std::vector<glm::vec3>& points);
   const VisualSettings& visualSettings() const { return visual_; }
   GpuAllocatorStats allocatorStats() const;
   VkExtent2D extent() const { return extent_; }
@@ -169,7 +185,12 @@ class VulkanRenderer : public Renderer {
 
   // vulkan_shadows.cpp
   void createShadowPipeline();
-  void recordShadowPass(VkCommandBuffer cmd, const std::array<glm::mat4, 3>& cascades,
+  // Plans the cascade redraws of this frame (nothing when the pass is skipped) and returns
+  // the matrices the lookups must use.
+  std::array<glm::mat4, 3> planShadowPass(bool run, const CascadeSet& cascades,
+                                          const glm::mat4& viewProjection, glm::vec3 cameraPosition,
+                                          const std::vector<EntityInstance>& entities);
+  void recordShadowPass(VkCommandBuffer cmd, const glm::mat4& viewProjection,
                         glm::vec3 cameraPosition, const std::vector<EntityInstance>& entities);
 
   // vulkan_post.cpp
@@ -296,13 +317,21 @@ class VulkanRenderer : public Renderer {
   PassTiming passTiming_;
   std::array<int, 3> shadowDraws_{};
   bool shadowPassRan_ = false;
+  // Shadow maps kept between frames, and this frame's plan for them.
+  ShadowCache shadowCache_;
+  CascadeFrame cascadeFrame_;
+  std::array<bool, 3> shadowRedrawn_{};
+  std::array<glm::mat4, 3> shadowLookup_{};
+  uint64_t chunkGeneration_ = 0;  // counts changes to the opaque chunk meshes
+  bool shadowShortcuts_ = true;
 
   // Mesh store.
-  ChunkMeshMap opaqueMeshes_, translucentMeshes_;
+  ChunkMeshMap opaqueMeshes_, translucentMeshes_, shadowMeshes_;
   std::vector<GpuMesh> retired_;
   std::vector<GpuMesh> models_;
   GpuMesh particleMesh_;
   int drawnChunks_ = 0;
+  std::vector<std::pair<float, const GpuMesh*>> opaqueOrder_;  // scene pass scratch
 
   // Inputs.
   float daylight_ = 1.0f, fogEnd_ = 128.0f;
