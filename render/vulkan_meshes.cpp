@@ -5,6 +5,7 @@
 // destroyed after the next frame's fence waits, never by stalling the device here.
 
 #include <cstring>
+#include <optional>
 
 #include "render/scene_math.h"
 #include "render/vk_check.h"
@@ -32,8 +33,88 @@ GpuMesh VulkanRenderer::uploadMesh(const ChunkMesh& mesh) {
   return gpu;
 }
 
+namespace {
+
+// Size of one shared mesh buffer: half an allocator block, so the allocator sub-allocates
+// it like any other buffer.
+constexpr VkDeviceSize kArenaSize = 32ull << 20;
+constexpr uint32_t kIndirectCommands = 32768;  // per frame slot
+
+}  // namespace
+
+GpuMesh VulkanRenderer::uploadChunkMesh(const ChunkMesh& mesh) {
+  if (mesh.indices.empty()) return GpuMesh{};
+  const size_t vertexBytes = mesh.vertices.size() * sizeof(ChunkVertex);
+  const size_t indexBytes = mesh.indices.size() * sizeof(uint32_t);
+  // The vertices must start on a whole vertex of the buffer: room to round up to 28.
+  const VkDeviceSize size = vertexBytes + indexBytes + sizeof(ChunkVertex) - 4;
+  if (size > kArenaSize) return uploadMesh(mesh);
+  std::optional<uint64_t> range;
+  size_t arena = 0;
+  for (; arena < arenas_.size() && !range; ++arena)
+    range = arenas_[arena].ranges->allocate(size, 4);
+  if (range) {
+    --arena;
+  } else {
+    MeshArena fresh;
+    VkBufferCreateInfo bufferInfo{VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
+    bufferInfo.size = kArenaSize;
+    bufferInfo.usage = VK_BUFFER_USAGE_VERTEX_BUFFER_BIT | VK_BUFFER_USAGE_INDEX_BUFFER_BIT;
+    if (allocator_->createBuffer(bufferInfo, MemoryUse::HostWrite, &fresh.buffer,
+                                 &fresh.allocation) != VK_SUCCESS) {
+      return uploadMesh(mesh);
+    }
+    fresh.ranges = std::make_unique<RangeAllocator>(kArenaSize);
+    range = fresh.ranges->allocate(size, 4);
+    arenas_.push_back(std::move(fresh));
+    arena = arenas_.size() - 1;
+  }
+  const MeshArena& target = arenas_[arena];
+  const uint64_t start =
+      (*range + sizeof(ChunkVertex) - 1) / sizeof(ChunkVertex) * sizeof(ChunkVertex);
+  auto* mapped = static_cast<uint8_t*>(target.allocation.mapped) + start;
+  std::memcpy(mapped, mesh.vertices.data(), vertexBytes);
+  std::memcpy(mapped + vertexBytes, mesh.indices.data(), indexBytes);
+  allocator_->flush(target.allocation, start, vertexBytes + indexBytes);
+  GpuMesh gpu;
+  gpu.buffer = target.buffer;
+  gpu.indexCount = static_cast<uint32_t>(mesh.indices.size());
+  gpu.indexOffset = vertexBytes;
+  gpu.arena = static_cast<int>(arena);
+  gpu.range = *range;
+  gpu.vertexOffset = static_cast<int32_t>(start / sizeof(ChunkVertex));
+  gpu.firstIndex = static_cast<uint32_t>((start + vertexBytes) / sizeof(uint32_t));
+  return gpu;
+}
+
+void VulkanRenderer::createIndirectBuffers() {
+  for (IndirectBuffer& indirect : indirect_) {
+    VkBufferCreateInfo bufferInfo{VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
+    bufferInfo.size = kIndirectCommands * sizeof(VkDrawIndexedIndirectCommand);
+    bufferInfo.usage = VK_BUFFER_USAGE_INDIRECT_BUFFER_BIT;
+    VK_CHECK(allocator_->createBuffer(bufferInfo, MemoryUse::HostWrite, &indirect.buffer,
+                                      &indirect.allocation));
+    indirect.capacity = kIndirectCommands;
+  }
+}
+
+void VulkanRenderer::destroyMeshBuffers() {
+  for (MeshArena& arena : arenas_) allocator_->destroyBuffer(arena.buffer, arena.allocation);
+  arenas_.clear();
+  for (IndirectBuffer& indirect : indirect_) {
+    if (indirect.buffer != VK_NULL_HANDLE) {
+      allocator_->destroyBuffer(indirect.buffer, indirect.allocation);
+    }
+    indirect = IndirectBuffer{};
+  }
+}
+
 void VulkanRenderer::destroyMesh(GpuMesh& mesh) {
-  if (mesh.buffer != VK_NULL_HANDLE) allocator_->destroyBuffer(mesh.buffer, mesh.allocation);
+  if (mesh.arena >= 0) {
+    arenas_[static_cast<size_t>(mesh.arena)].ranges->release(mesh.range);
+  } else if (mesh.buffer != VK_NULL_HANDLE) {
+    allocator_->destroyBuffer(mesh.buffer, mesh.allocation);
+  }
   mesh = GpuMesh{};
 }
 
@@ -48,7 +129,7 @@ void VulkanRenderer::replaceChunkMesh(ChunkMeshMap& map, ChunkKey chunk, const C
     retire(*old);
     map.erase(chunk);
   }
-  GpuMesh gpu = uploadMesh(mesh);
+  GpuMesh gpu = uploadChunkMesh(mesh);
   if (gpu.buffer == VK_NULL_HANDLE) return;
   const Box box = chunkBox(chunk.cx, chunk.sy, chunk.cz);
   const float bounds[6] = {box.min.x, box.min.y, box.min.z, box.max.x, box.max.y, box.max.z};

@@ -23,18 +23,41 @@
 
 #include "render/gpu_allocator.h"
 #include "render/png_writer.h"
+#include "render/range_allocator.h"
 #include "render/renderer.h"
 #include "render/shadow_cache.h"
 #include "render/visual_settings.h"
 #include "world/flat_hash.h"
 
-// A mesh on the GPU: vertices then indices in one host-visible buffer. No buffer: empty.
+// A mesh on the GPU: vertices then indices in one host-visible buffer, either its own or
+// a range of a shared mesh buffer (chunk meshes). No buffer: empty.
 struct GpuMesh {
   VkBuffer buffer = VK_NULL_HANDLE;
-  GpuAllocation allocation;
+  GpuAllocation allocation;  // own buffers only
   uint32_t indexCount = 0;
   uint64_t indexOffset = 0;  // vertex count x 28
   float box[6] = {0, 0, 0, 0, 0, 0};
+  // In a shared mesh buffer (arena >= 0): the range it holds there and the draw's first
+  // index and vertex offset.
+  int arena = -1;
+  uint64_t range = 0;
+  uint32_t firstIndex = 0;
+  int32_t vertexOffset = 0;
+};
+
+// A shared mesh buffer: chunk meshes sub-allocated from one buffer, so that a pass binds
+// it once and draws all of its chunks with one indirect draw.
+struct MeshArena {
+  VkBuffer buffer = VK_NULL_HANDLE;
+  GpuAllocation allocation;
+  std::unique_ptr<RangeAllocator> ranges;
+};
+
+// One frame slot's indirect draw commands, rewritten by every frame that uses the slot.
+struct IndirectBuffer {
+  VkBuffer buffer = VK_NULL_HANDLE;
+  GpuAllocation allocation;
+  uint32_t capacity = 0, used = 0;  // in commands
 };
 
 struct FrameSlot {
@@ -56,9 +79,11 @@ struct RenderTarget {
 
 // Where the last frame's CPU time went, in milliseconds.
 struct FrameTiming {
-  double wait = 0;    // fences, retired meshes and image acquisition
-  double record = 0;  // command recording
-  double submit = 0;  // queue submission and presentation
+  double wait = 0;           // fences, retired meshes and image acquisition
+  double record = 0;         // command recording, of which:
+  double recordShadows = 0;  // the shadow pass (planning included)
+  double recordScene = 0;    // the scene pass
+  double submit = 0;         // queue submission and presentation
 };
 
 // GPU time of each pass of the last finished frame, in milliseconds (timestamp queries;
@@ -115,6 +140,8 @@ class VulkanRenderer : public Renderer {
   // Opaque chunk meshes that the maps of shadow cascade 0, 1, 2 hold, as of the last frame
   // (all 0 when it skipped the shadow pass).
   const std::array<int, 3>& shadowChunkDraws() const { return shadowDraws_; }
+  // Draw commands the last frame recorded for chunk meshes (an indirect draw counts once).
+  int chunkDrawCalls() const { return chunkDrawCalls_; }
   // True when the last frame ran the shadow pass.
   bool shadowPassRan() const { return shadowPassRan_; }
   // The cascades the last frame redrew; the others kept the map of an earlier frame.
@@ -160,6 +187,14 @@ class VulkanRenderer : public Renderer {
 
   // vulkan_meshes.cpp
   GpuMesh uploadMesh(const ChunkMesh& mesh);
+  // Into a shared mesh buffer (a new one when none has room); its own buffer when the
+  // mesh is too big for one or no shared buffer can be made.
+  GpuMesh uploadChunkMesh(const ChunkMesh& mesh);
+  void createIndirectBuffers();
+  void destroyMeshBuffers();
+  // Draws chunk meshes in the given order: runs in one shared buffer as one indirect
+  // draw, meshes with their own buffer one by one.
+  void drawChunkMeshes(VkCommandBuffer cmd, const std::vector<const GpuMesh*>& meshes);
   void destroyMesh(GpuMesh& mesh);
   void retire(GpuMesh& mesh);
   void replaceChunkMesh(ChunkMeshMap& map, ChunkKey chunk, const ChunkMesh& mesh);
@@ -332,6 +367,12 @@ class VulkanRenderer : public Renderer {
   GpuMesh particleMesh_;
   int drawnChunks_ = 0;
   std::vector<std::pair<float, const GpuMesh*>> opaqueOrder_;  // scene pass scratch
+  std::vector<const GpuMesh*> drawList_;                       // pass scratch
+  std::vector<MeshArena> arenas_;
+  std::array<IndirectBuffer, 2> indirect_{};
+  bool multiDrawIndirect_ = false;
+  uint32_t maxDrawIndirectCount_ = 1;
+  int chunkDrawCalls_ = 0;  // draw commands for chunk meshes in the last frame
 
   // Inputs.
   float daylight_ = 1.0f, fogEnd_ = 128.0f;

@@ -132,7 +132,7 @@ void VulkanRenderer::recordShadowPass(VkCommandBuffer cmd, const glm::mat4& view
     planes[4] = glm::vec4(0, 0, 0, 1);
     const auto receivers = receiverPlanes(viewProjection, cameraPosition, frame.forward, depths[c],
                                           depths[c + 1], kShadowReceiverMargin);
-    int drawn = 0;
+    drawList_.clear();
     for (const auto& entry : opaqueMeshes_) {
       const GpuMesh& mesh = entry.second;
       const Box box{{mesh.box[0], mesh.box[1], mesh.box[2]},
@@ -140,10 +140,12 @@ void VulkanRenderer::recordShadowPass(VkCommandBuffer cmd, const glm::mat4& view
       if (outsideFrustum(planes, box)) continue;
       if (shadowShortcuts_ && !castsInto(receivers, frame.sun, box)) continue;
       const GpuMesh* depthOnly = shadowShortcuts_ ? shadowMeshes_.lookup(entry.first) : nullptr;
-      drawMesh(cmd, depthOnly != nullptr ? *depthOnly : mesh);
-      ++drawn;
+      drawList_.push_back(depthOnly != nullptr ? depthOnly : &mesh);
     }
-    markCascadeDrawn(shadowCache_, c, frame, drawn);
+    std::stable_sort(drawList_.begin(), drawList_.end(),
+                     [](const GpuMesh* a, const GpuMesh* b) { return a->arena < b->arena; });
+    drawChunkMeshes(cmd, drawList_);
+    markCascadeDrawn(shadowCache_, c, frame, static_cast<int>(drawList_.size()));
 
     if (!models_.empty()) {
       for (const EntityInstance& instance : entities) {

@@ -49,9 +49,11 @@ void report(const VulkanRenderer& renderer, const char* name) {
   const auto& draws = renderer.shadowChunkDraws();
   std::printf(
       "render_check: %s: shadow pass %s, cascade chunk draws %d %d %d of %zu opaque meshes, "
-      "scene drew %d of %zu chunk meshes\n",
+      "scene drew %d of %zu chunk meshes; %d chunk draw commands; shadow triangles %llu of %llu\n",
       name, renderer.shadowPassRan() ? "ran" : "skipped", draws[0], draws[1], draws[2],
-      renderer.opaqueChunkMeshCount(), renderer.drawnChunkCount(), renderer.chunkMeshCount());
+      renderer.opaqueChunkMeshCount(), renderer.drawnChunkCount(), renderer.chunkMeshCount(),
+      renderer.chunkDrawCalls(), static_cast<unsigned long long>(renderer.shadowTriangleCount()),
+      static_cast<unsigned long long>(renderer.chunkTriangleCount()));
 }
 
 bool capture(VulkanRenderer& renderer, const View& view, const std::string& path,
