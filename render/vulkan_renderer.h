@@ -6,8 +6,8 @@
 //
 // Sources by concern: vulkan_device.cpp (start-up, shut-down, device, immediate
 // submission, layout transitions), vulkan_swapchain.cpp (swapchain and size-dependent
-// targets), vulkan_meshes.cpp (mesh store), vulkan_textures.cpp (texture array, shadow
-// map), vulkan_pipelines.cpp (shaders, descriptor sets, pipelines), vulkan_frame.cpp
+// targets), vulkan_meshes.cpp (mesh store, shared mesh buffers), vulkan_textures.cpp (texture
+// array, shadow map), vulkan_pipelines.cpp (shaders, descriptor sets, pipelines), vulkan_frame.cpp
 // (frame pacing, frame data, scene pass, final pass, screenshots), vulkan_shadows.cpp
 // (shadow cascades and their pass), vulkan_post.cpp (occlusion, bloom, exposure,
 // composite, pass timestamps).

@@ -1,10 +1,10 @@
 // The shadow map's pipeline and its pass: three cascades rendered depth-only from the
 // sun, each drawing only the opaque chunks inside its own light volume that can shade
-// something its slice of the view shows, plus every entity. Translucent chunks and
-// particles cast no shadow. Cascades are redrawn only when shadow_cache.h says so.
+// something its slice of the view shows (their merged depth-only meshes where there are
+// any), plus the entities inside it. Translucent chunks and particles cast no shadow.
+// Cascades are redrawn only when shadow_cache.h says so.
 
 #include <algorithm>
-#include <cstring>
 
 #include "render/scene_math.h"
 #include "render/vk_check.h"
