@@ -171,6 +171,7 @@ class Mesher {
   // the same run.
   void shadowPass(ChunkMesh& mesh) {
     std::array<std::array<std::array<uint16_t, 16>, 16>, 6> exposed{};  // [face][y][z], x bits
+    uint32_t xs[6] = {}, ys[6] = {}, zs[6] = {};  // per face: the x, y and z that hold one
     for (int y = 0; y < 16; ++y) {
       for (int z = 0; z < 16; ++z) {
         const uint32_t row = masks_.solid[y][z];
@@ -179,12 +180,20 @@ class Mesher {
             row & ~(masks_.opaque[y + 1][z + 1] >> 1), row & ~(masks_.opaque[y + 1][z + 1] << 1),
             row & ~masks_.opaque[y + 2][z + 1],        row & ~masks_.opaque[y][z + 1],
             row & ~masks_.opaque[y + 1][z + 2],        row & ~masks_.opaque[y + 1][z]};
-        for (int f = 0; f < 6; ++f) exposed[f][y][z] = static_cast<uint16_t>(bits[f] >> 1);
+        for (int f = 0; f < 6; ++f) {
+          exposed[f][y][z] = static_cast<uint16_t>(bits[f] >> 1);
+          xs[f] |= exposed[f][y][z];
+          ys[f] |= exposed[f][y][z] != 0 ? 1u << y : 0u;
+          zs[f] |= exposed[f][y][z] != 0 ? 1u << z : 0u;
+        }
       }
     }
     std::array<uint16_t, 16> plane{};
     for (int f = 0; f < 6; ++f) {
-      for (int slice = 0; slice < 16; ++slice) {
+      // Only the slices that hold an exposed face.
+      const uint32_t slices = f < 2 ? xs[f] : (f < 4 ? ys[f] : zs[f]);
+      for (uint32_t left = slices; left != 0; left &= left - 1) {
+        const int slice = __builtin_ctz(left);
         // Rows of the plane and the axis of their bits: +-x faces: rows y, bits z; +-y:
         // rows z, bits x; +-z: rows y, bits x.
         bool any = false;
