@@ -25,6 +25,16 @@ constexpr uint32_t kShadowMapSize = 2048;
 // Half the size of a box that holds any entity model at scale 1.
 constexpr float kEntityReach = 3.0f;
 
+Box entityBox(const EntityInstance& e) {
+  const glm::vec3 at(e.x, e.y, e.z), reach(kEntityReach * std::max(e.scale, 1.0f));
+  return {at - reach, at + reach};
+}
+
+bool entityCastsInto(const std::array<glm::vec4, 6>& receivers, const EntityInstance& e,
+                     glm::vec3 sun) {
+  return castsInto(receivers, sun, entityBox(e));
+}
+
 }  // namespace
 
 void VulkanRenderer::createShadowPipeline() {
@@ -64,12 +74,18 @@ std::array<glm::mat4, 3> VulkanRenderer::planShadowPass(
   frame.camera = cameraPosition;
   frame.forward = cameraForward(viewProjection, cameraPosition);
   frame.chunkGeneration = chunkGeneration_;
+  // Only the entities whose shadow can fall on what a cascade's slice of the view shows
+  // make its map stale (and are drawn into it).
+  const float depths[4] = {-1e9f, cascades.splits.x, cascades.splits.y, cascades.splits.z};
   std::vector<EntityPose> poses;
-  poses.reserve(entities.size());
-  for (const EntityInstance& e : entities) {
-    poses.push_back({{e.x, e.y, e.z}, e.yaw, e.scale, e.model});
-  }
   for (int c = 0; c < 3; ++c) {
+    const auto receivers = receiverPlanes(viewProjection, cameraPosition, frame.forward, depths[c],
+                                          depths[c + 1], kShadowReceiverMargin);
+    poses.clear();
+    for (const EntityInstance& e : entities) {
+      if (!entityCastsInto(receivers, e, sunDirection_)) continue;
+      poses.push_back({{e.x, e.y, e.z}, e.yaw, e.scale, e.model});
+    }
     auto planes = frustumPlanes(shadowClipMatrix(cascades.matrices[c]));
     planes[4] = glm::vec4(0, 0, 0, 1);
     frame.entityHash[c] = entityHashInside(planes, poses, kEntityReach);
@@ -151,9 +167,10 @@ void VulkanRenderer::recordShadowPass(VkCommandBuffer cmd, const glm::mat4& view
       for (const EntityInstance& instance : entities) {
         const GpuMesh& model = models_[instance.model % models_.size()];
         if (model.buffer == VK_NULL_HANDLE) continue;
-        const glm::vec3 at(instance.x, instance.y, instance.z);
-        const glm::vec3 reach(kEntityReach * std::max(instance.scale, 1.0f));
-        if (shadowShortcuts_ && outsideFrustum(planes, Box{at - reach, at + reach})) continue;
+        if (shadowShortcuts_ && (outsideFrustum(planes, entityBox(instance)) ||
+                                 !entityCastsInto(receivers, instance, frame.sun))) {
+          continue;
+        }
         ShadowPush entity = push;
         entity.position = glm::vec4(instance.x, instance.y, instance.z, 0);
         entity.params = glm::vec4(instance.yaw, instance.flash, instance.reserved, instance.scale);
