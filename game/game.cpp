@@ -26,6 +26,7 @@ void remeshSection(Game& game, ChunkKey key) {
   if (!game.world || !game.world->chunkLoaded(key) || !drawsWorld(game)) return;
   const ChunkMeshPair meshes = buildChunkMesh(*game.world, key);
   game.renderer->setChunkMesh(key, meshes.opaque);
+  game.renderer->setChunkShadowMesh(key, meshes.shadow);
   game.renderer->setChunkTranslucentMesh(key, meshes.translucent);
 }
 

@@ -46,6 +46,11 @@ class Renderer {
   virtual void shutdown() = 0;
   // Replaces the opaque mesh of one chunk.
   virtual void setChunkMesh(ChunkKey chunk, const ChunkMesh& mesh) = 0;
+  // Replaces the depth-only mesh one chunk's opaque mesh casts its shadow with. Setting the
+  // opaque mesh drops it: until a new one comes, the opaque mesh itself casts the shadow.
+  virtual void setChunkShadowMesh(ChunkKey chunk, const ChunkMesh& mesh) {
+    (void)chunk, (void)mesh;
+  }
   // Replaces the translucent mesh of one chunk.
   virtual void setChunkTranslucentMesh(ChunkKey chunk, const ChunkMesh& mesh) = 0;
   // Retires both meshes of one chunk.

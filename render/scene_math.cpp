@@ -49,12 +49,14 @@ float shadowFarDistance(float setting, float fogEnd) {
 namespace {
 
 constexpr int kShadowMapSize = 2048;
+constexpr double kDepthStep = 8.0;
+constexpr float kRadiusHold = 0.125f;
 
-glm::mat4 lookAtLight(glm::vec3 eye, glm::vec3 centre, glm::vec3 up) {
-  const glm::vec3 f = glm::normalize(centre - eye);
-  const glm::vec3 s = glm::normalize(glm::cross(f, up));
-  const glm::vec3 u = glm::cross(s, f);
-  glm::mat4 view(1.0f);
+glm::dmat4 lookAtLight(glm::dvec3 eye, glm::dvec3 centre, glm::dvec3 up) {
+  const glm::dvec3 f = glm::normalize(centre - eye);
+  const glm::dvec3 s = glm::normalize(glm::cross(f, up));
+  const glm::dvec3 u = glm::cross(s, f);
+  glm::dmat4 view(1.0);
   view[0][0] = s.x, view[1][0] = s.y, view[2][0] = s.z;
   view[0][1] = u.x, view[1][1] = u.y, view[2][1] = u.z;
   view[0][2] = -f.x, view[1][2] = -f.y, view[2][2] = -f.z;
@@ -66,8 +68,8 @@ glm::mat4 lookAtLight(glm::vec3 eye, glm::vec3 centre, glm::vec3 up) {
 
 }  // namespace
 
-CascadeSet computeCascades(const glm::mat4& viewProjection, glm::vec3 sunDirection,
-                           float shadowFar) {
+CascadeSet computeCascades(const glm::mat4& viewProjection, glm::vec3 sunDirection, float shadowFar,
+                           const std::array<float, 3>& keptRadii) {
   CascadeSet set;
   const float n = 0.1f, s = shadowFar;
   const auto split = [&](float j) {
@@ -94,7 +96,10 @@ CascadeSet computeCascades(const glm::mat4& viewProjection, glm::vec3 sunDirecti
   // Light frame anchored at the world origin: the snap grid must not move with the
   // slice, or snapping the slice centre in its own view (where it sits at 0, 0) would
   // change nothing.
-  const glm::mat4 anchor = lookAtLight(light, glm::vec3(0.0f), up);
+  // The light frame is built in double precision: in float, the snapped centre of a slice
+  // 100 units away lands a hundredth of a texel off the grid, differently each frame.
+  const glm::dmat4 anchor = lookAtLight(light, glm::dvec3(0.0), up);
+  const glm::dmat4 unanchor = glm::inverse(anchor);
 
   for (int c = 0; c < 3; ++c) {
     const float from = (bounds[c] - 0.1f) / 599.9f, to = (bounds[c + 1] - 0.1f) / 599.9f;
@@ -105,30 +110,36 @@ CascadeSet computeCascades(const glm::mat4& viewProjection, glm::vec3 sunDirecti
       corners[i + 4] = nearCorners[i] + (farCorners[i] - nearCorners[i]) * double(to);
     }
     for (const glm::dvec3& corner : corners) sum += corner;
-    const glm::vec3 centre(sum / 8.0);
+    const glm::dvec3 centre = sum / 8.0;
     double largest = 1.0;
     for (const glm::dvec3& corner : corners) {
       largest = std::max(largest, glm::length(corner - sum / 8.0));
     }
     // Rounded up to 1/16 so that what noise remains cannot change the texel size, and with
     // it the snap grid, from frame to frame.
-    const float radius = static_cast<float>(std::ceil(largest * 16.0) / 16.0);
+    float radius = static_cast<float>(std::ceil(largest * 16.0) / 16.0);
+    if (keptRadii[c] >= radius && keptRadii[c] <= radius + kRadiusHold) radius = keptRadii[c];
 
-    const float texel = 2.0f * radius / kShadowMapSize;
-    glm::vec4 anchored = anchor * glm::vec4(centre, 1.0f);
+    const double texel = 2.0 * radius / kShadowMapSize;
+    glm::dvec4 anchored = anchor * glm::dvec4(centre, 1.0);
     anchored.x = std::floor(anchored.x / texel) * texel;
     anchored.y = std::floor(anchored.y / texel) * texel;
-    const glm::vec3 snapped = glm::vec3(glm::inverse(anchor) * anchored);
+    // Along the light, whole steps of kDepthStep: the depth a still caster is stored with
+    // (and the depth bias, which follows its magnitude) then stays the same while the
+    // camera turns. The light volume's 16 spare units hold the slice in either case.
+    anchored.z = std::round(anchored.z / kDepthStep) * kDepthStep;
+    const glm::dvec3 snapped(unanchor * anchored);
 
-    const glm::mat4 view = lookAtLight(snapped + light * (radius + 16.0f), snapped, up);
-    const float depth = 2.0f * radius + 32.0f;
-    glm::mat4 projection(1.0f);
-    projection[0][0] = 2.0f / (2.0f * radius);
-    projection[1][1] = 2.0f / (2.0f * radius);
-    projection[2][2] = -2.0f / (depth - 1.0f);
-    projection[3][2] = -(depth + 1.0f) / (depth - 1.0f);
-    set.matrices[c] = projection * view;
+    const glm::dmat4 view = lookAtLight(snapped + glm::dvec3(light) * (radius + 16.0), snapped, up);
+    const double depth = 2.0 * radius + 32.0;
+    glm::dmat4 projection(1.0);
+    projection[0][0] = 2.0 / (2.0 * radius);
+    projection[1][1] = 2.0 / (2.0 * radius);
+    projection[2][2] = -2.0 / (depth - 1.0);
+    projection[3][2] = -(depth + 1.0) / (depth - 1.0);
+    set.matrices[c] = glm::mat4(projection * view);
     set.radii[c] = radius;
+    set.centres[c] = glm::vec3(snapped);
   }
   return set;
 }

@@ -42,13 +42,16 @@ struct CascadeSet {
   glm::vec4 splits{0.0f};
   std::array<glm::mat4, 3> matrices{};
   std::array<float, 3> radii{};
+  std::array<glm::vec3, 3> centres{};  // snapped slice centres
 };
 
 // Cascades for `viewProjection` (perspective, depth 0..1, far plane 600). Each slice's
 // centre is snapped to whole shadow texels in a world-anchored light frame, so a still
-// scene's shadows do not crawl while the camera moves.
-CascadeSet computeCascades(const glm::mat4& viewProjection, glm::vec3 sunDirection,
-                           float shadowFar);
+// scene's shadows do not crawl while the camera moves. A radius of `keptRadii` (the maps
+// held) that is at most 1/8 larger than needed is kept, so that rounding noise in a
+// turning camera's slice cannot flip the texel size to and fro.
+CascadeSet computeCascades(const glm::mat4& viewProjection, glm::vec3 sunDirection, float shadowFar,
+                           const std::array<float, 3>& keptRadii = {});
 
 // The clip matrix the shadow pass really rasterises with: `cascade` with its depth
 // -1..1 remapped to 0..1. Culling against it keeps the depth planes where they are.

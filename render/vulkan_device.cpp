@@ -69,6 +69,7 @@ bool VulkanRenderer::init(GLFWwindow* window, bool vsync) {
     visual_ = loadVisualSettings(dataFolder("resourcepacks"));
     shaderOverrides_ = loadShaderOverrides(dataFolder("resourcepacks"));
     createUniformBuffers();
+    createIndirectBuffers();
     createSwapchain();
     createTextureArray();
     createShadowMap();
@@ -262,8 +263,19 @@ void VulkanRenderer::createDevice() {
       VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DYNAMIC_RENDERING_FEATURES};
   block.dynamicRendering = VK_TRUE;
 
+  // Many draws from one indirect buffer in a single command, where the device can.
+  VkPhysicalDeviceFeatures supported{};
+  vkGetPhysicalDeviceFeatures(physicalDevice_, &supported);
+  VkPhysicalDeviceFeatures enabled{};
+  enabled.multiDrawIndirect = supported.multiDrawIndirect;
+  multiDrawIndirect_ = supported.multiDrawIndirect == VK_TRUE;
+  VkPhysicalDeviceProperties properties{};
+  vkGetPhysicalDeviceProperties(physicalDevice_, &properties);
+  maxDrawIndirectCount_ = multiDrawIndirect_ ? properties.limits.maxDrawIndirectCount : 1;
+
   VkDeviceCreateInfo createInfo{VK_STRUCTURE_TYPE_DEVICE_CREATE_INFO};
   createInfo.pNext = dynamicRenderingCore_ ? static_cast<void*>(&v13) : static_cast<void*>(&block);
+  createInfo.pEnabledFeatures = &enabled;
   createInfo.queueCreateInfoCount = static_cast<uint32_t>(queues.size());
   createInfo.pQueueCreateInfos = queues.data();
   createInfo.enabledExtensionCount = static_cast<uint32_t>(extensions.size());
@@ -395,6 +407,7 @@ void VulkanRenderer::destroyAll() {
   if (device_ != VK_NULL_HANDLE) {
     vkDeviceWaitIdle(device_);
     destroyAllMeshes();
+    destroyMeshBuffers();
     destroyUi();
     if (captureBuffer_ != VK_NULL_HANDLE) {
       allocator_->destroyBuffer(captureBuffer_, captureAllocation_);

@@ -122,15 +122,27 @@ void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
                                  const std::vector<EntityInstance>& entities,
                                  const std::vector<EntityInstance>& particles) {
   // 1. Frame data.
+  indirect_[currentFrame_].used = 0;
+  chunkDrawCalls_ = 0;
+  const auto shadowStart = std::chrono::steady_clock::now();
   const float seconds = static_cast<float>(millisecondsSince(startTime_) / 1000.0);
   const float width = static_cast<float>(extent_.width),
               height = static_cast<float>(extent_.height);
   const float shadowFactor =
       shadowsOn_ ? std::clamp(1.2f * daylight_, 0.0f, 1.0f) * visual_.shadowStrength : 0.0f;
-  const CascadeSet cascades = computeCascades(viewProjection, sunDirection_,
-                                              shadowFarDistance(visual_.shadowDistance, fogEnd_));
+  std::array<float, 3> keptRadii{};
+  for (int c = 0; c < 3; ++c) {
+    if (shadowCache_.maps[c].valid) keptRadii[c] = shadowCache_.maps[c].radius;
+  }
+  const CascadeSet cascades = computeCascades(
+      viewProjection, sunDirection_, shadowFarDistance(visual_.shadowDistance, fogEnd_), keptRadii);
+  // 2a. Which cascades this frame redraws; the lookups use each map's own matrix.
+  shadowPassRan_ = shadowFactor > 0.001f;
+  const std::array<glm::mat4, 3> lookup =
+      planShadowPass(shadowPassRan_, cascades, viewProjection, cameraPosition, entities);
+  timing_.recordShadows = millisecondsSince(shadowStart);
   FrameData data{};
-  for (int c = 0; c < 3; ++c) data.cascades[c] = cascades.matrices[c];
+  for (int c = 0; c < 3; ++c) data.cascades[c] = lookup[c];
   data.splits = cascades.splits;
   data.sun = glm::vec4(sunDirection_, shadowFactor);
   data.camera = glm::vec4(cameraPosition, seconds);
@@ -156,13 +168,15 @@ void VulkanRenderer::recordFrame(VkCommandBuffer cmd, uint32_t imageIndex,
   writeTimestamp(cmd, kFrameStart);
 
   // 2. Shadow cascades, unless nothing would show them (night, switched off, strength 0).
-  shadowPassRan_ = shadowFactor > 0.001f;
-  shadowDraws_ = {0, 0, 0};
-  if (shadowPassRan_) recordShadowPass(cmd, cascades.matrices, cameraPosition, entities);
+  const auto passStart = std::chrono::steady_clock::now();
+  if (shadowPassRan_) recordShadowPass(cmd, viewProjection, cameraPosition, entities);
+  timing_.recordShadows += millisecondsSince(passStart);
   writeTimestamp(cmd, kShadowsDone);
 
   // 3. Scene pass.
+  const auto sceneStart = std::chrono::steady_clock::now();
   recordScenePass(cmd, viewProjection, cameraPosition, entities, particles);
+  timing_.recordScene = millisecondsSince(sceneStart);
   writeTimestamp(cmd, kSceneDone);
 
   // 4-8. Occlusion, bloom, exposure and the composite into the display-format target.
@@ -259,6 +273,39 @@ void VulkanRenderer::drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh) {
   vkCmdDrawIndexed(cmd, mesh.indexCount, 1, 0, 0, 0);
 }
 
+void VulkanRenderer::drawChunkMeshes(VkCommandBuffer cmd,
+                                     const std::vector<const GpuMesh*>& meshes) {
+  IndirectBuffer& indirect = indirect_[currentFrame_];
+  auto* commands = static_cast<VkDrawIndexedIndirectCommand*>(indirect.allocation.mapped);
+  size_t i = 0;
+  while (i < meshes.size()) {
+    const GpuMesh& first = *meshes[i];
+    if (first.arena < 0 || indirect.used >= indirect.capacity) {
+      drawMesh(cmd, first);
+      ++chunkDrawCalls_;
+      ++i;
+      continue;
+    }
+    // The run of meshes in the same shared buffer, as far as the commands reach.
+    const uint32_t begin = indirect.used;
+    while (i < meshes.size() && meshes[i]->arena == first.arena &&
+           indirect.used < indirect.capacity) {
+      const GpuMesh& mesh = *meshes[i++];
+      commands[indirect.used++] = {mesh.indexCount, 1, mesh.firstIndex, mesh.vertexOffset, 0};
+    }
+    const VkDeviceSize offset = 0;
+    vkCmdBindVertexBuffers(cmd, 0, 1, &first.buffer, &offset);
+    vkCmdBindIndexBuffer(cmd, first.buffer, 0, VK_INDEX_TYPE_UINT32);
+    const uint32_t stride = sizeof(VkDrawIndexedIndirectCommand);
+    for (uint32_t at = begin; at < indirect.used;) {
+      const uint32_t count = std::min(indirect.used - at, maxDrawIndirectCount_);
+      vkCmdDrawIndexedIndirect(cmd, indirect.buffer, VkDeviceSize{at} * stride, count, stride);
+      ++chunkDrawCalls_;
+      at += count;
+    }
+  }
+}
+
 void VulkanRenderer::recordScenePass(VkCommandBuffer cmd, const glm::mat4& viewProjection,
                                      glm::vec3 cameraPosition,
                                      const std::vector<EntityInstance>& entities,
@@ -315,12 +362,27 @@ void VulkanRenderer::recordScenePass(VkCommandBuffer cmd, const glm::mat4& viewP
   vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1,
                           &descriptorSet_, 0, nullptr);
   vkCmdPushConstants(cmd, pipelineLayout_, stages, 0, sizeof push, &push);
-  int drawn = 0;
+  // Opaque chunks nearest first, so that the depth test rejects most hidden texels before
+  // they are shaded.
+  std::vector<std::pair<float, const GpuMesh*>>& opaque = opaqueOrder_;
+  opaque.clear();
   for (const auto& entry : opaqueMeshes_) {
-    if (!visible(entry.second)) continue;
-    drawMesh(cmd, entry.second);
-    ++drawn;
+    const GpuMesh& mesh = entry.second;
+    if (!visible(mesh)) continue;
+    const glm::vec3 centre((mesh.box[0] + mesh.box[3]) / 2, (mesh.box[1] + mesh.box[4]) / 2,
+                           (mesh.box[2] + mesh.box[5]) / 2);
+    const glm::vec3 d = centre - cameraPosition;
+    opaque.emplace_back(glm::dot(d, d), &mesh);
   }
+  std::sort(opaque.begin(), opaque.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  drawList_.clear();
+  for (const auto& [distance, mesh] : opaque) drawList_.push_back(mesh);
+  // One run per shared buffer, each still nearest first.
+  std::stable_sort(drawList_.begin(), drawList_.end(),
+                   [](const GpuMesh* a, const GpuMesh* b) { return a->arena < b->arena; });
+  drawChunkMeshes(cmd, drawList_);
+  const int drawn = static_cast<int>(opaque.size());
 
   // Entities and particles: one push per draw with position, yaw, flash and scale.
   const auto pushInstance = [&](const EntityInstance& instance) {
@@ -363,7 +425,9 @@ void VulkanRenderer::recordScenePass(VkCommandBuffer cmd, const glm::mat4& viewP
   if (!translucent.empty()) {
     vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineTranslucent_);
     vkCmdPushConstants(cmd, pipelineLayout_, stages, 0, sizeof push, &push);
-    for (const auto& [distance, mesh] : translucent) drawMesh(cmd, *mesh);
+    drawList_.clear();
+    for (const auto& [distance, mesh] : translucent) drawList_.push_back(mesh);
+    drawChunkMeshes(cmd, drawList_);
   }
   drawnChunks_ = drawn + static_cast<int>(translucent.size());
   cmdEndRendering_(cmd);

@@ -1,10 +1,11 @@
-// The mesh store: chunk meshes (opaque and translucent maps), the model table and the
-// particle mesh. Each mesh is one buffer from the allocator's persistently mapped
-// host-visible blocks, filled by a single copy. A replaced or removed mesh may still be
-// in use by the frame on the GPU, so it goes to the retired list and is destroyed after
-// the next frame's fence waits, never by stalling the device here.
+// The mesh store: chunk meshes (opaque, translucent and depth-only shadow maps), the
+// model table and the particle mesh. Each mesh is one buffer from the allocator's
+// persistently mapped host-visible blocks, filled by a single copy. A replaced or removed
+// mesh may still be in use by the frame on the GPU, so it goes to the retired list and is
+// destroyed after the next frame's fence waits, never by stalling the device here.
 
 #include <cstring>
+#include <optional>
 
 #include "render/scene_math.h"
 #include "render/vk_check.h"
@@ -32,8 +33,88 @@ GpuMesh VulkanRenderer::uploadMesh(const ChunkMesh& mesh) {
   return gpu;
 }
 
+namespace {
+
+// Size of one shared mesh buffer: half an allocator block, so the allocator sub-allocates
+// it like any other buffer.
+constexpr VkDeviceSize kArenaSize = 32ull << 20;
+constexpr uint32_t kIndirectCommands = 32768;  // per frame slot
+
+}  // namespace
+
+GpuMesh VulkanRenderer::uploadChunkMesh(const ChunkMesh& mesh) {
+  if (mesh.indices.empty()) return GpuMesh{};
+  const size_t vertexBytes = mesh.vertices.size() * sizeof(ChunkVertex);
+  const size_t indexBytes = mesh.indices.size() * sizeof(uint32_t);
+  // The vertices must start on a whole vertex of the buffer: room to round up to 28.
+  const VkDeviceSize size = vertexBytes + indexBytes + sizeof(ChunkVertex) - 4;
+  if (size > kArenaSize) return uploadMesh(mesh);
+  std::optional<uint64_t> range;
+  size_t arena = 0;
+  for (; arena < arenas_.size() && !range; ++arena)
+    range = arenas_[arena].ranges->allocate(size, 4);
+  if (range) {
+    --arena;
+  } else {
+    MeshArena fresh;
+    VkBufferCreateInfo bufferInfo{VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
+    bufferInfo.size = kArenaSize;
+    bufferInfo.usage = VK_BUFFER_USAGE_VERTEX_BUFFER_BIT | VK_BUFFER_USAGE_INDEX_BUFFER_BIT;
+    if (allocator_->createBuffer(bufferInfo, MemoryUse::HostWrite, &fresh.buffer,
+                                 &fresh.allocation) != VK_SUCCESS) {
+      return uploadMesh(mesh);
+    }
+    fresh.ranges = std::make_unique<RangeAllocator>(kArenaSize);
+    range = fresh.ranges->allocate(size, 4);
+    arenas_.push_back(std::move(fresh));
+    arena = arenas_.size() - 1;
+  }
+  const MeshArena& target = arenas_[arena];
+  const uint64_t start =
+      (*range + sizeof(ChunkVertex) - 1) / sizeof(ChunkVertex) * sizeof(ChunkVertex);
+  auto* mapped = static_cast<uint8_t*>(target.allocation.mapped) + start;
+  std::memcpy(mapped, mesh.vertices.data(), vertexBytes);
+  std::memcpy(mapped + vertexBytes, mesh.indices.data(), indexBytes);
+  allocator_->flush(target.allocation, start, vertexBytes + indexBytes);
+  GpuMesh gpu;
+  gpu.buffer = target.buffer;
+  gpu.indexCount = static_cast<uint32_t>(mesh.indices.size());
+  gpu.indexOffset = vertexBytes;
+  gpu.arena = static_cast<int>(arena);
+  gpu.range = *range;
+  gpu.vertexOffset = static_cast<int32_t>(start / sizeof(ChunkVertex));
+  gpu.firstIndex = static_cast<uint32_t>((start + vertexBytes) / sizeof(uint32_t));
+  return gpu;
+}
+
+void VulkanRenderer::createIndirectBuffers() {
+  for (IndirectBuffer& indirect : indirect_) {
+    VkBufferCreateInfo bufferInfo{VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
+    bufferInfo.size = kIndirectCommands * sizeof(VkDrawIndexedIndirectCommand);
+    bufferInfo.usage = VK_BUFFER_USAGE_INDIRECT_BUFFER_BIT;
+    VK_CHECK(allocator_->createBuffer(bufferInfo, MemoryUse::HostWrite, &indirect.buffer,
+                                      &indirect.allocation));
+    indirect.capacity = kIndirectCommands;
+  }
+}
+
+void VulkanRenderer::destroyMeshBuffers() {
+  for (MeshArena& arena : arenas_) allocator_->destroyBuffer(arena.buffer, arena.allocation);
+  arenas_.clear();
+  for (IndirectBuffer& indirect : indirect_) {
+    if (indirect.buffer != VK_NULL_HANDLE) {
+      allocator_->destroyBuffer(indirect.buffer, indirect.allocation);
+    }
+    indirect = IndirectBuffer{};
+  }
+}
+
 void VulkanRenderer::destroyMesh(GpuMesh& mesh) {
-  if (mesh.buffer != VK_NULL_HANDLE) allocator_->destroyBuffer(mesh.buffer, mesh.allocation);
+  if (mesh.arena >= 0) {
+    arenas_[static_cast<size_t>(mesh.arena)].ranges->release(mesh.range);
+  } else if (mesh.buffer != VK_NULL_HANDLE) {
+    allocator_->destroyBuffer(mesh.buffer, mesh.allocation);
+  }
   mesh = GpuMesh{};
 }
 
@@ -48,7 +129,7 @@ void VulkanRenderer::replaceChunkMesh(ChunkMeshMap& map, ChunkKey chunk, const C
     retire(*old);
     map.erase(chunk);
   }
-  GpuMesh gpu = uploadMesh(mesh);
+  GpuMesh gpu = uploadChunkMesh(mesh);
   if (gpu.buffer == VK_NULL_HANDLE) return;
   const Box box = chunkBox(chunk.cx, chunk.sy, chunk.cz);
   const float bounds[6] = {box.min.x, box.min.y, box.min.z, box.max.x, box.max.y, box.max.z};
@@ -57,15 +138,26 @@ void VulkanRenderer::replaceChunkMesh(ChunkMeshMap& map, ChunkKey chunk, const C
 }
 
 void VulkanRenderer::setChunkMesh(ChunkKey chunk, const ChunkMesh& mesh) {
+  ++chunkGeneration_;
   replaceChunkMesh(opaqueMeshes_, chunk, mesh);
+  if (GpuMesh* old = shadowMeshes_.lookup(chunk)) {
+    retire(*old);
+    shadowMeshes_.erase(chunk);
+  }
 }
 
 void VulkanRenderer::setChunkTranslucentMesh(ChunkKey chunk, const ChunkMesh& mesh) {
   replaceChunkMesh(translucentMeshes_, chunk, mesh);
 }
 
+void VulkanRenderer::setChunkShadowMesh(ChunkKey chunk, const ChunkMesh& mesh) {
+  ++chunkGeneration_;
+  replaceChunkMesh(shadowMeshes_, chunk, mesh);
+}
+
 void VulkanRenderer::removeChunkMeshes(ChunkKey chunk) {
-  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
+  ++chunkGeneration_;
+  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_, &shadowMeshes_}) {
     if (GpuMesh* old = map->lookup(chunk)) {
       retire(*old);
       map->erase(chunk);
@@ -75,8 +167,9 @@ void VulkanRenderer::removeChunkMeshes(ChunkKey chunk) {
 
 void VulkanRenderer::clearChunkMeshes() {
   if (device_ == VK_NULL_HANDLE) return;
+  ++chunkGeneration_;
   vkDeviceWaitIdle(device_);
-  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
+  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_, &shadowMeshes_}) {
     for (auto& entry : *map) destroyMesh(entry.second);
     map->clear();
   }
@@ -104,7 +197,7 @@ void VulkanRenderer::destroyRetired() {
 }
 
 void VulkanRenderer::destroyAllMeshes() {
-  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
+  for (ChunkMeshMap* map : {&opaqueMeshes_, &translucentMeshes_, &shadowMeshes_}) {
     for (auto& entry : *map) destroyMesh(entry.second);
     map->clear();
   }
@@ -121,6 +214,12 @@ uint64_t VulkanRenderer::chunkTriangleCount() const {
   return triangles;
 }
 
+uint64_t VulkanRenderer::shadowTriangleCount() const {
+  uint64_t triangles = 0;
+  for (const auto& entry : shadowMeshes_) triangles += entry.second.indexCount / 3;
+  return triangles;
+}
+
 GpuAllocatorStats VulkanRenderer::allocatorStats() const {
   return allocator_ ? allocator_->stats() : GpuAllocatorStats{};
 }
@@ -133,6 +232,7 @@ void VulkanRenderer::setLighting(float daylight, float fogEnd, glm::vec3 sunDire
 }
 
 void VulkanRenderer::setRenderToggles(bool shadows, bool postProcessing) {
+  if (shadows != shadowsOn_) invalidateShadowCache(shadowCache_);
   shadowsOn_ = shadows;
   postProcessingOn_ = postProcessing;
 }

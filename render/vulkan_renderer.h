@@ -6,8 +6,8 @@
 //
 // Sources by concern: vulkan_device.cpp (start-up, shut-down, device, immediate
 // submission, layout transitions), vulkan_swapchain.cpp (swapchain and size-dependent
-// targets), vulkan_meshes.cpp (mesh store), vulkan_textures.cpp (texture array, shadow
-// map), vulkan_pipelines.cpp (shaders, descriptor sets, pipelines), vulkan_frame.cpp
+// targets), vulkan_meshes.cpp (mesh store, shared mesh buffers), vulkan_textures.cpp (texture
+// array, shadow map), vulkan_pipelines.cpp (shaders, descriptor sets, pipelines), vulkan_frame.cpp
 // (frame pacing, frame data, scene pass, final pass, screenshots), vulkan_shadows.cpp
 // (shadow cascades and their pass), vulkan_post.cpp (occlusion, bloom, exposure,
 // composite, pass timestamps).
@@ -23,17 +23,41 @@
 
 #include "render/gpu_allocator.h"
 #include "render/png_writer.h"
+#include "render/range_allocator.h"
 #include "render/renderer.h"
+#include "render/shadow_cache.h"
 #include "render/visual_settings.h"
 #include "world/flat_hash.h"
 
-// A mesh on the GPU: vertices then indices in one host-visible buffer. No buffer: empty.
+// A mesh on the GPU: vertices then indices in one host-visible buffer, either its own or
+// a range of a shared mesh buffer (chunk meshes). No buffer: empty.
 struct GpuMesh {
   VkBuffer buffer = VK_NULL_HANDLE;
-  GpuAllocation allocation;
+  GpuAllocation allocation;  // own buffers only
   uint32_t indexCount = 0;
   uint64_t indexOffset = 0;  // vertex count x 28
   float box[6] = {0, 0, 0, 0, 0, 0};
+  // In a shared mesh buffer (arena >= 0): the range it holds there and the draw's first
+  // index and vertex offset.
+  int arena = -1;
+  uint64_t range = 0;
+  uint32_t firstIndex = 0;
+  int32_t vertexOffset = 0;
+};
+
+// A shared mesh buffer: chunk meshes sub-allocated from one buffer, so that a pass binds
+// it once and draws all of its chunks with one indirect draw.
+struct MeshArena {
+  VkBuffer buffer = VK_NULL_HANDLE;
+  GpuAllocation allocation;
+  std::unique_ptr<RangeAllocator> ranges;
+};
+
+// One frame slot's indirect draw commands, rewritten by every frame that uses the slot.
+struct IndirectBuffer {
+  VkBuffer buffer = VK_NULL_HANDLE;
+  GpuAllocation allocation;
+  uint32_t capacity = 0, used = 0;  // in commands
 };
 
 struct FrameSlot {
@@ -55,9 +79,11 @@ struct RenderTarget {
 
 // Where the last frame's CPU time went, in milliseconds.
 struct FrameTiming {
-  double wait = 0;    // fences, retired meshes and image acquisition
-  double record = 0;  // command recording
-  double submit = 0;  // queue submission and presentation
+  double wait = 0;           // fences, retired meshes and image acquisition
+  double record = 0;         // command recording, of which:
+  double recordShadows = 0;  // the shadow pass (planning included)
+  double recordScene = 0;    // the scene pass
+  double submit = 0;         // queue submission and presentation
 };
 
 // GPU time of each pass of the last finished frame, in milliseconds (timestamp queries;
@@ -78,6 +104,7 @@ class VulkanRenderer : public Renderer {
   void shutdown() override;
   void setChunkMesh(ChunkKey chunk, const ChunkMesh& mesh) override;
   void setChunkTranslucentMesh(ChunkKey chunk, const ChunkMesh& mesh) override;
+  void setChunkShadowMesh(ChunkKey chunk, const ChunkMesh& mesh) override;
   void removeChunkMeshes(ChunkKey chunk) override;
   void clearChunkMeshes() override;
   void setModelMesh(int index, const ChunkMesh& mesh) override;
@@ -105,14 +132,30 @@ class VulkanRenderer : public Renderer {
   uint64_t chunkTriangleCount() const;
   // Chunk meshes held (both kinds).
   size_t chunkMeshCount() const { return opaqueMeshes_.size() + translucentMeshes_.size(); }
+  // Index count / 3 over the shadow meshes drawn instead of opaque ones.
+  uint64_t shadowTriangleCount() const;
   size_t opaqueChunkMeshCount() const { return opaqueMeshes_.size(); }
   const FrameTiming& lastFrameTiming() const { return timing_; }
   const PassTiming& lastPassTiming() const { return passTiming_; }
-  // Opaque chunk meshes drawn into shadow cascade 0, 1, 2 by the last shadow pass (all 0
-  // when it was skipped).
+  // Opaque chunk meshes that the maps of shadow cascade 0, 1, 2 hold, as of the last frame
+  // (all 0 when it skipped the shadow pass).
   const std::array<int, 3>& shadowChunkDraws() const { return shadowDraws_; }
+  // Draw commands the last frame recorded for chunk meshes (an indirect draw counts once).
+  int chunkDrawCalls() const { return chunkDrawCalls_; }
   // True when the last frame ran the shadow pass.
   bool shadowPassRan() const { return shadowPassRan_; }
+  // The cascades the last frame redrew; the others kept the map of an earlier frame.
+  const std::array<bool, 3>& shadowRedraws() const { return shadowRedrawn_; }
+  // The light matrices the last frame's shadow lookups used, one per cascade.
+  const std::array<glm::mat4, 3>& shadowLookupMatrices() const { return shadowLookup_; }
+  // Off: every cascade is redrawn every frame from the full opaque meshes, culled only by
+  // its light volume (the reference the display tests compare the shortcuts with). On by
+  // default; switching forgets the maps.
+  void setShadowShortcuts(bool on);
+  // The depth the shadow maps hold where `points` fall with the last frame's lookup
+  // matrices: three values per point (cascade 0, 1, 2), -1 outside a map. Waits for the
+  // device; empty without one.
+  std::vector<float> sampleShadowMaps(const std::vector<glm::vec3>& points);
   const VisualSettings& visualSettings() const { return visual_; }
   GpuAllocatorStats allocatorStats() const;
   VkExtent2D extent() const { return extent_; }
@@ -144,6 +187,14 @@ class VulkanRenderer : public Renderer {
 
   // vulkan_meshes.cpp
   GpuMesh uploadMesh(const ChunkMesh& mesh);
+  // Into a shared mesh buffer (a new one when none has room); its own buffer when the
+  // mesh is too big for one or no shared buffer can be made.
+  GpuMesh uploadChunkMesh(const ChunkMesh& mesh);
+  void createIndirectBuffers();
+  void destroyMeshBuffers();
+  // Draws chunk meshes in the given order: runs in one shared buffer as one indirect
+  // draw, meshes with their own buffer one by one.
+  void drawChunkMeshes(VkCommandBuffer cmd, const std::vector<const GpuMesh*>& meshes);
   void destroyMesh(GpuMesh& mesh);
   void retire(GpuMesh& mesh);
   void replaceChunkMesh(ChunkMeshMap& map, ChunkKey chunk, const ChunkMesh& mesh);
@@ -169,7 +220,12 @@ class VulkanRenderer : public Renderer {
 
   // vulkan_shadows.cpp
   void createShadowPipeline();
-  void recordShadowPass(VkCommandBuffer cmd, const std::array<glm::mat4, 3>& cascades,
+  // Plans the cascade redraws of this frame (nothing when the pass is skipped) and returns
+  // the matrices the lookups must use.
+  std::array<glm::mat4, 3> planShadowPass(bool run, const CascadeSet& cascades,
+                                          const glm::mat4& viewProjection, glm::vec3 cameraPosition,
+                                          const std::vector<EntityInstance>& entities);
+  void recordShadowPass(VkCommandBuffer cmd, const glm::mat4& viewProjection,
                         glm::vec3 cameraPosition, const std::vector<EntityInstance>& entities);
 
   // vulkan_post.cpp
@@ -302,13 +358,27 @@ class VulkanRenderer : public Renderer {
   PassTiming passTiming_;
   std::array<int, 3> shadowDraws_{};
   bool shadowPassRan_ = false;
+  // Shadow maps kept between frames, and this frame's plan for them.
+  ShadowCache shadowCache_;
+  CascadeFrame cascadeFrame_;
+  std::array<bool, 3> shadowRedrawn_{};
+  std::array<glm::mat4, 3> shadowLookup_{};
+  uint64_t chunkGeneration_ = 0;  // counts changes to the opaque chunk meshes
+  bool shadowShortcuts_ = true;
 
   // Mesh store.
-  ChunkMeshMap opaqueMeshes_, translucentMeshes_;
+  ChunkMeshMap opaqueMeshes_, translucentMeshes_, shadowMeshes_;
   std::vector<GpuMesh> retired_;
   std::vector<GpuMesh> models_;
   GpuMesh particleMesh_;
   int drawnChunks_ = 0;
+  std::vector<std::pair<float, const GpuMesh*>> opaqueOrder_;  // scene pass scratch
+  std::vector<const GpuMesh*> drawList_;                       // pass scratch
+  std::vector<MeshArena> arenas_;
+  std::array<IndirectBuffer, 2> indirect_{};
+  bool multiDrawIndirect_ = false;
+  uint32_t maxDrawIndirectCount_ = 1;
+  int chunkDrawCalls_ = 0;  // draw commands for chunk meshes in the last frame
 
   // Inputs.
   float daylight_ = 1.0f, fogEnd_ = 128.0f;

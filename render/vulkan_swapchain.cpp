@@ -267,6 +267,7 @@ void VulkanRenderer::recreateSwapchain() {
   vkDeviceWaitIdle(device_);
   destroySwapchain();
   createSwapchain();
+  invalidateShadowCache(shadowCache_);
 }
 
 void VulkanRenderer::onFramebufferResized() {

@@ -112,7 +112,7 @@ void VulkanRenderer::createShadowMap() {
   imageInfo.samples = VK_SAMPLE_COUNT_1_BIT;
   imageInfo.tiling = VK_IMAGE_TILING_OPTIMAL;
   imageInfo.usage = VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT |
-                    VK_IMAGE_USAGE_TRANSFER_DST_BIT;
+                    VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT;
   VK_CHECK(allocator_->createImage(imageInfo, &shadowImage_, &shadowAllocation_));
 
   VkImageViewCreateInfo arrayView{VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};

@@ -28,6 +28,9 @@ struct ChunkMesh {
 struct ChunkMeshPair {
   ChunkMesh opaque;       // opaque blocks and lava
   ChunkMesh translucent;  // water
+  // The opaque mesh's surface for depth-only drawing (shadow maps): the same depth, with
+  // the coplanar block faces merged into rectangles and no texture, shade or occlusion.
+  ChunkMesh shadow;
 };
 
 // The faces in their fixed order: +x, -x, +y, -y, +z, -z.

@@ -20,9 +20,12 @@ int columnOf(double v) {
 }
 
 size_t meshBytes(const ChunkMeshPair& pair) {
-  return (pair.opaque.vertices.capacity() + pair.translucent.vertices.capacity()) *
+  return (pair.opaque.vertices.capacity() + pair.translucent.vertices.capacity() +
+          pair.shadow.vertices.capacity()) *
              sizeof(ChunkVertex) +
-         (pair.opaque.indices.capacity() + pair.translucent.indices.capacity()) * sizeof(uint32_t);
+         (pair.opaque.indices.capacity() + pair.translucent.indices.capacity() +
+          pair.shadow.indices.capacity()) *
+             sizeof(uint32_t);
 }
 
 void raisePeak(std::atomic<int64_t>& peak, int64_t value) {
@@ -120,6 +123,7 @@ void MeshScheduler::preload(World& world, Renderer& renderer, double x, double z
         const ChunkKey key{centerX_ + dx, sy, centerZ_ + dz};
         const ChunkMeshPair meshes = buildChunkMesh(world, key);
         renderer.setChunkMesh(key, meshes.opaque);
+        renderer.setChunkShadowMesh(key, meshes.shadow);
         renderer.setChunkTranslucentMesh(key, meshes.translucent);
         meshed_.insert(key);
       }
@@ -210,6 +214,7 @@ void MeshScheduler::collect(Renderer& renderer) {
     inFlight_.erase(result.key);
     if (!withinReach(result.key, renderDistance_ + 2)) continue;
     renderer.setChunkMesh(result.key, result.meshes.opaque);
+    renderer.setChunkShadowMesh(result.key, result.meshes.shadow);
     renderer.setChunkTranslucentMesh(result.key, result.meshes.translucent);
     meshed_.insert(result.key);
     ++accepted;

@@ -54,7 +54,18 @@ class Mesher {
     ChunkMeshPair out;
     if (!buildMasks()) return out;
     opaquePass(out.opaque);
+    const size_t blockVertices = out.opaque.vertices.size();
+    const size_t blockIndices = out.opaque.indices.size();
     fluidPass(out);
+    shadowPass(out.shadow);
+    // Lava keeps its own faces: its surface is not a whole block.
+    const uint32_t base = static_cast<uint32_t>(out.shadow.vertices.size() - blockVertices);
+    out.shadow.vertices.insert(out.shadow.vertices.end(),
+                               out.opaque.vertices.begin() + static_cast<long>(blockVertices),
+                               out.opaque.vertices.end());
+    for (size_t i = blockIndices; i < out.opaque.indices.size(); ++i) {
+      out.shadow.indices.push_back(out.opaque.indices[i] + base);
+    }
     return out;
   }
 
@@ -149,6 +160,91 @@ class Mesher {
       mesh.vertices.push_back(
           {cx + 0.5f * static_cast<float>(ux + vx), cy + 0.5f * static_cast<float>(uy + vy),
            cz + 0.5f * static_cast<float>(uz + vz), c.u, c.v, ao * face.shade, layer});
+    }
+    appendQuadIndices(mesh);
+  }
+
+  // --- Depth-only surface ---
+
+  // The exposed block faces of each direction, slice by slice, merged greedily into
+  // rectangles: a run of faces along a row grows over the following rows while they hold
+  // the same run.
+  void shadowPass(ChunkMesh& mesh) {
+    std::array<std::array<std::array<uint16_t, 16>, 16>, 6> exposed{};  // [face][y][z], x bits
+    uint32_t xs[6] = {}, ys[6] = {}, zs[6] = {};  // per face: the x, y and z that hold one
+    for (int y = 0; y < 16; ++y) {
+      for (int z = 0; z < 16; ++z) {
+        const uint32_t row = masks_.solid[y][z];
+        if (row == 0) continue;
+        const uint32_t bits[6] = {
+            row & ~(masks_.opaque[y + 1][z + 1] >> 1), row & ~(masks_.opaque[y + 1][z + 1] << 1),
+            row & ~masks_.opaque[y + 2][z + 1],        row & ~masks_.opaque[y][z + 1],
+            row & ~masks_.opaque[y + 1][z + 2],        row & ~masks_.opaque[y + 1][z]};
+        for (int f = 0; f < 6; ++f) {
+          exposed[f][y][z] = static_cast<uint16_t>(bits[f] >> 1);
+          xs[f] |= exposed[f][y][z];
+          ys[f] |= exposed[f][y][z] != 0 ? 1u << y : 0u;
+          zs[f] |= exposed[f][y][z] != 0 ? 1u << z : 0u;
+        }
+      }
+    }
+    std::array<uint16_t, 16> plane{};
+    for (int f = 0; f < 6; ++f) {
+      // Only the slices that hold an exposed face.
+      const uint32_t slices = f < 2 ? xs[f] : (f < 4 ? ys[f] : zs[f]);
+      for (uint32_t left = slices; left != 0; left &= left - 1) {
+        const int slice = __builtin_ctz(left);
+        // Rows of the plane and the axis of their bits: +-x faces: rows y, bits z; +-y:
+        // rows z, bits x; +-z: rows y, bits x.
+        bool any = false;
+        for (int r = 0; r < 16; ++r) {
+          uint16_t bits = 0;
+          if (f < 2) {
+            for (int z = 0; z < 16; ++z) bits |= ((exposed[f][r][z] >> slice) & 1u) << z;
+          } else if (f < 4) {
+            bits = exposed[f][slice][r];
+          } else {
+            bits = exposed[f][r][slice];
+          }
+          plane[r] = bits;
+          any |= bits != 0;
+        }
+        if (any) mergePlane(mesh, f, slice, plane);
+      }
+    }
+  }
+
+  void mergePlane(ChunkMesh& mesh, int f, int slice, std::array<uint16_t, 16>& plane) {
+    for (int r = 0; r < 16; ++r) {
+      while (plane[r] != 0) {
+        const int start = __builtin_ctz(plane[r]);
+        const int length = __builtin_ctz(~(static_cast<uint32_t>(plane[r]) >> start));
+        const uint16_t run = static_cast<uint16_t>(((1u << length) - 1u) << start);
+        int end = r + 1;
+        while (end < 16 && (plane[end] & run) == run) plane[end++] &= static_cast<uint16_t>(~run);
+        plane[r] &= static_cast<uint16_t>(~run);
+        emitShadowRectangle(mesh, f, slice, start, start + length, r, end);
+      }
+    }
+  }
+
+  // A rectangle of face direction f in its slice: bits [a0, a1) by rows [b0, b1).
+  void emitShadowRectangle(ChunkMesh& mesh, int f, int slice, int a0, int a1, int b0, int b1) {
+    const float level = static_cast<float>(
+        slice + (kFaces[f].normal[0] + kFaces[f].normal[1] + kFaces[f].normal[2] > 0 ? 1 : 0));
+    const int as[4] = {a0, a1, a1, a0}, bs[4] = {b0, b0, b1, b1};
+    for (int i = 0; i < 4; ++i) {
+      const float a = static_cast<float>(as[i]), b = static_cast<float>(bs[i]);
+      float x, y, z;
+      if (f < 2) {
+        x = level, y = b, z = a;
+      } else if (f < 4) {
+        x = a, y = level, z = b;
+      } else {
+        x = a, y = b, z = level;
+      }
+      mesh.vertices.push_back({static_cast<float>(originX_) + x, static_cast<float>(originY_) + y,
+                               static_cast<float>(originZ_) + z, 0.0f, 0.0f, 1.0f, 0});
     }
     appendQuadIndices(mesh);
   }

@@ -8,6 +8,8 @@
 #   override  broken shader overrides in a pack are reported and the built-ins drawn
 #   visual    a pack's visual.json (fog, exposure) changes the picture
 #   resize    50 window resizes leave the GPU allocator as it was
+#   reference the kept, culled, merged shadow maps look like maps redrawn in full
+#   turn      a camera turning for 40 frames keeps the casters in its shadow maps still
 set -u
 case_name=$1 exe=$2 checker=$3
 command -v xvfb-run >/dev/null 2>&1 || { echo "render_display: xvfb-run is missing" >&2; exit 1; }
@@ -78,6 +80,19 @@ case $case_name in
       grep -qx 'visual settings: tuned' <<<"$output" || fail "visual.json not reported"
       "$checker" differ base/a.png out/a.png 5 || fail "visual.json made no difference"
     fi
+    ;;
+  reference)
+    run out reference
+    picture out/a.png
+    picture out/b.png
+    # A few texels along shadow edges may land differently, nothing more.
+    "$checker" same out/a.png out/b.png 0.5 || fail "the shadow shortcuts change the picture"
+    grep -q '^render_check: defaults: .* cascade chunk draws' <<<"$output" || fail "no draw counts"
+    ;;
+  turn)
+    run out --turn 40
+    grep -Eq '^render_check: turned 40 frames: [0-9]+ cascade redraws, [1-9][0-9]* samples compared' <<<"$output" ||
+      fail "no samples compared"
     ;;
   resize)
     run out --resizes 50

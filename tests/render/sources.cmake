@@ -3,6 +3,7 @@ target_sources(orvane_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/png_writer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/range_allocator_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scene_math_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/shadow_cache_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/texture_set_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/visual_settings_test.cpp
 )
@@ -38,7 +39,7 @@ if(ORVANE_APP)
   orvane_target_defaults(orvane_render_check)
   target_link_libraries(orvane_render_check PRIVATE orvane_game orvane_render orvane_world
                         PkgConfig::GLFW3)
-  foreach(case shadows post night override visual resize)
+  foreach(case shadows post night override visual resize reference turn)
     add_test(NAME display.render_${case}
       COMMAND ${CMAKE_CURRENT_LIST_DIR}/render_display.sh ${case}
               $<TARGET_FILE:orvane_render_check> $<TARGET_FILE:orvane_png_check>)

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
 
 #include "world/chunk_mesh.h"
 
@@ -218,4 +221,83 @@ TEST(Mesher, GeneratedTerrainMeshesConsistently) {
   }
   EXPECT_TRUE(w.isColumnLoaded(0, 0));
   EXPECT_FALSE(buildChunkMesh(w, {0, 2, 0}).opaque.empty()) << "the spawn village stands at y 36";
+}
+
+namespace {
+
+// The unit block faces a mesh's quads cover, as (axis, plane, a, b) cells: a multiset, so
+// that overlapping rectangles show up as counts above one.
+std::map<std::array<int, 4>, int> faceCells(const ChunkMesh& mesh, bool skipLava) {
+  std::map<std::array<int, 4>, int> cells;
+  for (size_t q = 0; q + 3 < mesh.vertices.size(); q += 4) {
+    if (skipLava && mesh.vertices[q].layer == kTexLava) continue;
+    float lo[3] = {1e9f, 1e9f, 1e9f}, hi[3] = {-1e9f, -1e9f, -1e9f};
+    for (size_t i = q; i < q + 4; ++i) {
+      const float p[3] = {mesh.vertices[i].x, mesh.vertices[i].y, mesh.vertices[i].z};
+      for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], p[a]), hi[a] = std::max(hi[a], p[a]);
+    }
+    int axis = 0;
+    while (axis < 3 && hi[axis] != lo[axis]) ++axis;
+    if (axis == 3) {
+      ADD_FAILURE() << "a quad that is not flat";
+      continue;
+    }
+    const int a = (axis + 1) % 3, b = (axis + 2) % 3;
+    for (int i = int(lo[a]); i < int(hi[a]); ++i) {
+      for (int j = int(lo[b]); j < int(hi[b]); ++j) ++cells[{axis, int(lo[axis]), i, j}];
+    }
+  }
+  return cells;
+}
+
+void expectSameSurface(const ChunkMeshPair& pair, const char* what) {
+  expectWellFormed(pair.shadow);
+  const auto blocks = faceCells(pair.opaque, true);
+  const auto merged = faceCells(pair.shadow, true);
+  EXPECT_EQ(blocks, merged) << what;
+  for (const ChunkVertex& v : pair.shadow.vertices) {
+    if (v.layer != kTexLava) {
+      EXPECT_EQ(v.x, std::floor(v.x)) << what;
+    }
+  }
+}
+
+}  // namespace
+
+TEST(Mesher, ShadowSurfaceMergesFacesAndCoversExactlyTheBlockFaces) {
+  // A floor of 16 x 16 stone with a step on it: the floor's top is three rectangles.
+  ChunkSnapshot s = emptySnapshot({1, 2, -3});
+  for (int x = 0; x < 16; ++x) {
+    for (int z = 0; z < 16; ++z) put(s, x, 0, z, kBlockStone);
+  }
+  put(s, 4, 1, 4, kBlockPlanks);
+  const ChunkMeshPair floor = meshChunk(s);
+  expectSameSurface(floor, "floor");
+  EXPECT_LE(floor.shadow.vertices.size(), 4u * 14) << "floor: top, bottom, four sides, step";
+  EXPECT_GT(floor.opaque.vertices.size(), 4u * 256);
+
+  // Generated terrain (hills, caves, trees, the spawn village): the same faces with a
+  // fraction of the vertices.
+  World w(20261018);
+  size_t blockVertices = 0, shadowVertices = 0;
+  for (int cx = -1; cx <= 1; ++cx) {
+    for (int sy = 0; sy < 4; ++sy) {
+      const ChunkMeshPair pair = buildChunkMesh(w, {cx, sy, 0});
+      expectSameSurface(pair, "terrain");
+      blockVertices += pair.opaque.vertices.size();
+      shadowVertices += pair.shadow.vertices.size();
+    }
+  }
+  EXPECT_LT(shadowVertices * 2, blockVertices);
+
+  // Lava casts its shadow with its own lowered surface.
+  ChunkSnapshot pool = emptySnapshot();
+  put(pool, 5, 5, 5, kBlockLava, 2);
+  put(pool, 6, 5, 5, kBlockStone);
+  const ChunkMeshPair lava = meshChunk(pool);
+  expectSameSurface(lava, "lava");
+  EXPECT_EQ(
+      quadsWhere(lava.shadow, [](const ChunkVertex& v) { return std::fabs(v.y - 5.5f) < 1e-5f; }),
+      1);
+  EXPECT_TRUE(meshChunk(emptySnapshot()).shadow.empty());
 }
