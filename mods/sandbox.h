@@ -12,8 +12,11 @@
 // protectedModCall's answer when the deadline had already passed and nothing ran.
 inline constexpr int kModCallSkipped = -1;
 
-inline constexpr const char* kModBudgetExceeded = "instruction budget exceeded";
-inline constexpr const char* kModTimeExceeded = "time limit exceeded";
+// Why a call was stopped. Arrays, not pointers to literals, so that every file sees the
+// same address: the reason is compared by address, and unoptimised builds do not merge
+// equal literals.
+inline constexpr char kModBudgetExceeded[] = "instruction budget exceeded";
+inline constexpr char kModTimeExceeded[] = "time limit exceeded";
 
 // The mod record of a state or of one of its coroutines (from its extra space).
 LoadedMod& modOf(lua_State* L);
