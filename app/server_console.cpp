@@ -3,15 +3,14 @@
 // Sections: the bans file | player commands
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 
 #include "net/server_address.h"
+#include "save/save_files.h"
 #include "save/world_folders.h"
 #include "world/block_registry.h"
 
@@ -27,17 +26,6 @@ std::string formatIpv4(uint32_t address) {
 
 std::string bansFolder(const Game& game) {
   return worldFolder(game.worldName, game.savesFolder);
-}
-
-bool writeAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -82,23 +70,9 @@ bool saveBans(const std::string& worldFolderPath, const NetBans& bans) {
   std::string text;
   for (const std::string& name : bans.names) text += "name " + name + "\n";
   for (uint32_t address : bans.addresses) text += "address " + formatIpv4(address) + "\n";
-  const std::string target = worldFolderPath + "/" + kBansFileName;
-  const std::string temporary = target + ".tmp";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(temporary.c_str(), target.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  // The rename itself lasts once the folder is on disk.
-  const int folder = ::open(worldFolderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
-  return true;
+  // Through a temporary file, synced and renamed, like the saves.
+  return writeFileAtomically(worldFolderPath + "/" + kBansFileName,
+                             std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 // --- Player commands ---------------------------------------------------------------------
