@@ -17,8 +17,11 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON \
   -DORVANE_BENCHMARKS=OFF >/dev/null
 cmake --build build-asan --target orvane_tests orvane
-# The window test runs only in the Release build: X client libraries leak by design.
-(cd build-asan && ctest --output-on-failure -j "$jobs" -L 'unit|mode' -E 'window')
+# The window test runs only in the Release build: X client libraries leak by design. So
+# does the Connect-flood test: it holds the server to joining times under a flood of
+# hundreds of datagrams a second, which an unoptimised, instrumented server cannot keep up
+# with.
+(cd build-asan && ctest --output-on-failure -j "$jobs" -L 'unit|mode' -E 'window|ServerGuard.ForgedConnects')
 
 echo "== ThreadSanitizer build (the mesh worker pool)"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_TSAN=ON \

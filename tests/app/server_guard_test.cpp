@@ -100,10 +100,7 @@ TEST(ServerGuard, ForgedConnectsNeitherAmplifyNorLockOutAndNamesStayUnique) {
   EXPECT_TRUE(server.lineStarting("[log] alice2 joined the game"));
   server.type("/kick Alice");
   EXPECT_TRUE(server.lineStarting("server: kicked Alice"));
-  // Alice was not read while the second one joined; on a slow build her socket may have
-  // dropped datagrams, and the goodbye then waits behind them until her silence timeout.
-  const auto kickedAt = Clock::now();
-  while (alice.game.net.role != NetOffline && secondsSince(kickedAt) < 20) {
+  for (int i = 0; i < 400 && alice.game.net.role != NetOffline; ++i) {
     alice.pass();
     secondAlice.pass();
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
